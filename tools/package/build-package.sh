@@ -72,10 +72,11 @@ if [ "$check" = 1 ] && ! "$tool" check "$tree"; then
 fi
 
 # Same input, same bytes: fixed modes and times, no creation or access times, one thread.
+# Plain LZMA2 without the executable filters, so that any 7z reader can unpack it.
 chmod -R u=rwX,go=rX "$tree"
 find "$tree" -exec touch -h -d '2024-01-01 00:00:00 UTC' {} +
 archive="$work/DriverData.Drv"
-(cd "$tree" && LC_ALL=C 7z a -t7z -mx=9 -mmt=1 -mtc=off -mta=off -mtm=on -bd -bso0 -bsp0 \
+(cd "$tree" && LC_ALL=C 7z a -t7z -mx=9 -mf=off -mmt=1 -mtc=off -mta=off -mtm=on -bd -bso0 -bsp0 \
     "$archive" -- $(ls -A | LC_ALL=C sort))
 
 mkdir -p "$(dirname "$out")"
