@@ -20,7 +20,7 @@ constexpr std::array<std::string_view, 5> kReceiptModuleStems{
     "TRRNDR", "ZRRNDR", "ZRQRNDR", "TRKRNDR", "TRMRNDR",
 };
 
-// The TR-240 pair shares one data file; TR-270 renders from the group-1 module's own GPD;
+// The TR-240 pair shares one data file; TR-270's GPD carries the group-1 module's stem;
 // TR-290 and TR-560K name their GPD after the driver.
 constexpr std::array<std::string_view, kReceiptModelCount> kReceiptGpdStems{
     "TR210", "TR212",  "TR220", "TR222", "TR230",  "TR240", "TR240",   "TR250",  "TR252",  "TR260",
