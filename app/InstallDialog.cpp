@@ -1,0 +1,107 @@
+// Start-up defaults, data exchange and the message map of the main dialog.
+#include "app/InstallDialog.h"
+
+#include "app/Cleanup.h"
+#include "ports/PortTypeList.h"
+#include "res/resource.h"
+
+namespace {
+
+const unsigned kUpdateDataMessage = ui::RegisterWindowMessageA("MyUpdateData");
+
+// Long enough for the package to finish unpacking; closing never waits without end.
+constexpr sys::Dword kWorkerWaitMs = 60000;
+
+}  // namespace
+
+InstallDialog::InstallDialog() : ui::Dialog(IDD_INSTALL) {}
+
+InstallDialog::~InstallDialog() {
+    closing_ = true;
+}
+
+void InstallDialog::ShowStatus(const std::string& text) {
+    statusText = text;
+    Refresh();
+}
+
+void InstallDialog::Refresh() {
+    SendMessageA(kUpdateDataMessage, 0, 0);
+}
+
+bool InstallDialog::OnInitDialog() {
+    ui::Dialog::OnInitDialog();
+    baudRate = 0;
+    serialEventMask = 3;
+    receiptGroup4Size = 3;
+    parity = 'N';
+    dataBits = 8;
+    stopBits = 1;
+    serialPortIndex = 0;
+    serialResponseSeen = 0;
+    receiptGroup1Size = 15;
+    receiptGroup2Size = 7;
+    receiptGroup3Size = 5;
+    labelModelCount = 5;
+    ports::FillPortTypeList(portTypeList);
+    // Before the first click with nothing selected, the port type is the first row's.
+    portType = 0;
+    Refresh();
+    worker_.Start([this] { RunWorker(); });
+    return true;
+}
+
+void InstallDialog::DoDataExchange(ui::DataExchange& dx) {
+    dx.Control(IDC_INSTALL, installButton);
+    dx.Control(IDC_PROGRESS, progressBar);
+    dx.Control(IDC_DRIVER_COMBO, driverCombo);
+    dx.Control(IDC_PORT_TYPES, portTypeList);
+    dx.Check(IDC_SET_DEFAULT, setDefaultPrinter);
+    dx.Text(IDC_STATUS, statusText);
+}
+
+bool InstallDialog::OnCommand(int id, int code) {
+    if (id == IDC_DRIVER_COMBO && code == ui::notify::ComboSelChange) {
+        OnDriverSelected();
+        return true;
+    }
+    if (id == IDC_INSTALL && code == ui::notify::ButtonClicked) {
+        OnInstall();
+        return true;
+    }
+    return false;
+}
+
+void InstallDialog::OnDriverSelected() {
+    SetDlgItemTextA(IDC_PRINTER_NAME, driverCombo.GetWindowTextA());
+}
+
+void InstallDialog::OnTimer(std::uintptr_t) {
+    // The serial port search runs on this timer once serial detection is in place.
+}
+
+bool InstallDialog::OnMessage(unsigned message, ui::WParam wParam, ui::LParam,
+                              ui::LResult& result) {
+    if (message == kSerialDataMessage) {
+        serialResponseSeen = 1;
+        result = 0;
+        return true;
+    }
+    if (message == kUpdateDataMessage) {
+        result = UpdateData(wParam != 0) ? 1 : 0;
+        return true;
+    }
+    return false;
+}
+
+void InstallDialog::OnDestroy() {
+    KillTimer(kSerialTimer);
+    // The worker may still be unpacking: let it finish, or the clean-up would race it.
+    closing_ = true;
+    WaitForThread(worker_, kWorkerWaitMs);
+    RemoveUnpackedFiles();
+}
+
+int InstallDialog::ReceiptModelCount() const {
+    return receiptGroup1Size + receiptGroup2Size + receiptGroup3Size + receiptGroup4Size;
+}

@@ -1,0 +1,85 @@
+// The main dialog "Configure & Install": the form, the shared state of an installation, and
+// the status line every step reports through.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "catalog/ArchiveExtractor.h"
+#include "platform/Thread.h"
+#include "platform/Window.h"
+
+class InstallDialog : public ui::Dialog {
+  public:
+    static constexpr unsigned kSerialDataMessage = ui::wm::User + 7;
+    static constexpr std::uintptr_t kSerialTimer = 1;
+
+    InstallDialog();
+    ~InstallDialog() override;
+
+    // The status-line convention: set statusText, then have the dialog's thread show it.
+    void ShowStatus(const std::string& text);
+    // Sends "MyUpdateData" (0, 0): members to controls, synchronously, from any thread.
+    void Refresh();
+
+    // Steps of the preparation that runs on the worker thread.
+    void RunWorker();
+    void UnpackDriverPackage();
+    void FillDriverCombo();
+    void ShowSystem();
+
+    // Driver selection: the chosen display name becomes the printer name.
+    void OnDriverSelected();
+    // The install command behind the Install / Finish button.
+    void OnInstall();
+    // Maps the combo box's choice to a catalogue index in selectedModel; false when there is
+    // no valid choice to install.
+    bool ResolveSelectedModel();
+
+    catalog::ArchiveExtractor archiver;
+    ui::Button installButton;
+    ui::ProgressBar progressBar;
+    ui::ComboBox driverCombo;
+    ui::ListView portTypeList;
+    int setDefaultPrinter = 1;
+    std::string statusText;
+    int receiptGroup4Size = 0;
+    int receiptGroup3Size = 0;
+    int receiptGroup2Size = 0;
+    int receiptGroup1Size = 0;
+    int labelModelCount = 0;
+    int selectedModel = 0;
+    int portType = 0;
+    std::vector<std::string> otherPorts;
+    std::vector<std::string> usbPorts;
+    std::vector<std::string> serialPorts;
+    std::vector<std::string> parallelPorts;
+    std::vector<std::string> tcpipPorts;
+    std::vector<std::string> serialWorkListA;
+    std::vector<std::string> serialWorkListB;
+    std::string portName;
+    int is64BitWindows = 0;
+    int serialResponseSeen = 0;
+    int baudRate = 0;
+    int parity = 'N';
+    int dataBits = 8;
+    int stopBits = 1;
+    int serialEventMask = 3;
+    int serialPortIndex = 0;
+
+  protected:
+    bool OnInitDialog() override;
+    void DoDataExchange(ui::DataExchange& dx) override;
+    bool OnCommand(int id, int code) override;
+    void OnTimer(std::uintptr_t timerId) override;
+    void OnDestroy() override;
+    bool OnMessage(unsigned message, ui::WParam wParam, ui::LParam lParam,
+                   ui::LResult& result) override;
+
+  private:
+    int ReceiptModelCount() const;
+
+    std::atomic<bool> closing_{false};
+    sys::Thread worker_;  // last: it ends before any member it uses goes
+};

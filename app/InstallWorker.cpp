@@ -1,0 +1,44 @@
+// The preparation that runs beside the form: unpack the package, fill the driver list, show
+// the system; then the Install button is enabled, whatever failed on the way.
+#include "app/InstallDialog.h"
+#include "catalog/CatalogFile.h"
+#include "catalog/SystemDetect.h"
+#include "platform/Files.h"
+#include "res/resource.h"
+
+void InstallDialog::RunWorker() {
+    // Starting the spooler and listing the existing ports come first, once those steps exist.
+    if (!closing_) {
+        UnpackDriverPackage();
+    }
+    if (!closing_) {
+        FillDriverCombo();
+    }
+    if (!closing_) {
+        ShowSystem();
+    }
+    installButton.EnableWindow(true);
+}
+
+void InstallDialog::UnpackDriverPackage() {
+    ShowStatus("Reading driver file...");
+    archiver.SetOwnerWindow(Handle());
+    const std::string archive = sys::GetCurrentDirectoryA() + "\\DriverData.Drv";
+    archiver.Extract(archive, "C:\\");
+    archiver.Unload();
+}
+
+void InstallDialog::FillDriverCombo() {
+    driverCombo.ResetContent();
+    for (const auto& entry : catalog::ReadCatalog()) {
+        driverCombo.AddString(entry.name);
+    }
+    driverCombo.SetCurSel(0);
+    OnDriverSelected();
+    Refresh();
+}
+
+void InstallDialog::ShowSystem() {
+    is64BitWindows = catalog::IsWow64() ? 1 : 0;
+    ShowStatus(catalog::SystemStatusText(catalog::VersionCode(), is64BitWindows != 0));
+}

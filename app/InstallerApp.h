@@ -1,0 +1,7 @@
+// The application object: runs the main dialog; the program ends when it closes.
+#pragma once
+
+class InstallerApp {
+  public:
+    bool InitInstance();
+};

@@ -1,0 +1,47 @@
+// Wrapper of the outside archiver DLL (7-zip32.dll) that unpacks the driver package.
+#pragma once
+
+#include <string>
+
+#include "platform/Library.h"
+#include "platform/Types.h"
+
+namespace catalog {
+
+class ArchiveExtractor {
+  public:
+    // The archiver's entry points, as the DLL exports them.
+    using ProgressProc = int(SYS_WINAPI*)(void* owner, unsigned message, unsigned state,
+                                          void* info);
+    using SevenZipFn = int(SYS_WINAPI*)(void* owner, const char* commandLine, char* output,
+                                        sys::Dword outputSize);
+    using SetOwnerFn = int(SYS_WINAPI*)(void* owner, ProgressProc progress);
+    using KillOwnerFn = int(SYS_WINAPI*)(void* owner);
+    using GetRunningFn = int(SYS_WINAPI*)();
+
+    static constexpr const char* kDllName = "7-zip32.dll";
+    static constexpr int kFaultResult = 100;  // what a fault inside the archiver counts as
+
+    ArchiveExtractor() = default;
+    virtual ~ArchiveExtractor();
+    ArchiveExtractor(const ArchiveExtractor&) = delete;
+    ArchiveExtractor& operator=(const ArchiveExtractor&) = delete;
+
+    bool Load();
+    int Extract(const std::string& archivePath, const std::string& destination);  // 2 or 0
+    void Unload();
+    bool Loaded() const { return module_ != nullptr; }
+    void SetOwnerWindow(sys::WindowHandle owner) { owner_ = owner; }
+    const std::string& LastOutput() const { return output_; }
+
+  private:
+    sys::ModuleHandle module_ = nullptr;
+    SevenZipFn sevenZip_ = nullptr;
+    SetOwnerFn setOwnerWindow_ = nullptr;
+    KillOwnerFn killOwnerWindow_ = nullptr;
+    GetRunningFn getRunning_ = nullptr;
+    sys::WindowHandle owner_ = nullptr;
+    std::string output_;
+};
+
+}  // namespace catalog

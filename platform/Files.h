@@ -1,0 +1,53 @@
+// File system calls the logic makes, in the shape of their Win32 ANSI forms.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/Types.h"
+
+namespace sys {
+
+namespace attr {
+constexpr Dword ReadOnly = 0x1;
+constexpr Dword Hidden = 0x2;
+constexpr Dword Directory = 0x10;
+constexpr Dword Normal = 0x80;
+constexpr Dword ReparsePoint = 0x400;
+constexpr Dword Invalid = 0xFFFFFFFF;
+}  // namespace attr
+
+struct FindData {
+    std::string name;  // file name only, as cFileName
+    Dword attributes = 0;
+};
+
+// A directory search (FindFirstFileA / FindNextFileA / FindClose); closes itself.
+class FileSearch {
+  public:
+    FileSearch();
+    ~FileSearch();
+    FileSearch(const FileSearch&) = delete;
+    FileSearch& operator=(const FileSearch&) = delete;
+
+    bool First(const std::string& pattern, FindData& out);  // false: nothing found or no such path
+    bool Next(FindData& out);                               // false at the end
+    void Close();
+
+    struct Impl;
+
+  private:
+    std::unique_ptr<Impl> impl_;
+};
+
+Dword GetFileAttributesA(const std::string& path);  // attr::Invalid when missing
+bool SetFileAttributesA(const std::string& path, Dword attributes);
+bool DeleteFileA(const std::string& path);
+bool RemoveDirectoryA(const std::string& path);
+bool CreateDirectoryA(const std::string& path);
+bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists);
+std::string GetCurrentDirectoryA();
+std::string GetSystemDirectoryA();
+std::string GetWindowsDirectoryA();
+
+}  // namespace sys

@@ -1,0 +1,396 @@
+// The simulated file system: Windows paths on drive C mapped onto a host directory, with
+// Windows' case-insensitive names, read-only attribute and reparse points (host symlinks).
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "platform/Files.h"
+#include "platform/sim/Machine.h"
+
+namespace fs = std::filesystem;
+using sim::detail::Lower;
+using sim::detail::M;
+
+namespace {
+
+constexpr sys::Dword kErrorFileExists = 80;
+constexpr sys::Dword kErrorDirectory = 267;
+constexpr sys::Dword kAttrArchive = 0x20;
+
+std::vector<std::string> SplitComponents(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char ch : path) {
+        if (ch == '\\' || ch == '/') {
+            if (!cur.empty()) {
+                parts.push_back(cur);
+            }
+            cur.clear();
+        } else {
+            cur += ch;
+        }
+    }
+    if (!cur.empty()) {
+        parts.push_back(cur);
+    }
+    return parts;
+}
+
+bool IsDriveC(const std::string& part) {
+    return part.size() == 2 && part[1] == ':' && (part[0] == 'c' || part[0] == 'C');
+}
+
+// Resolves a Windows path to a host path; empty when it is not on drive C.
+std::string Resolve(const std::string& windowsPath) {
+    std::string root;
+    std::string current;
+    {
+        std::lock_guard lock(M().mu);
+        root = M().root;
+        current = M().currentDirectory;
+    }
+    std::string path = windowsPath;
+    const bool absolute = path.size() >= 2 && path[1] == ':';
+    if (!absolute) {
+        path = (path.size() > 0 && (path[0] == '\\' || path[0] == '/')) ? "C:" + path
+                                                                        : current + "\\" + path;
+    }
+    auto parts = SplitComponents(path);
+    if (parts.empty() || !IsDriveC(parts[0])) {
+        return {};
+    }
+    std::vector<std::string> names;
+    for (size_t i = 1; i < parts.size(); ++i) {
+        if (parts[i] == ".") {
+            continue;
+        }
+        if (parts[i] == "..") {
+            if (!names.empty()) {
+                names.pop_back();
+            }
+            continue;
+        }
+        names.push_back(parts[i]);
+    }
+    fs::path host = root;
+    for (const auto& name : names) {
+        std::string match = name;
+        std::error_code ec;
+        if (fs::is_directory(host, ec)) {
+            for (auto& entry : fs::directory_iterator(host, ec)) {
+                std::string candidate = entry.path().filename().string();
+                if (Lower(candidate) == Lower(name)) {
+                    match = candidate;
+                    break;
+                }
+            }
+        }
+        host /= match;
+    }
+    return host.string();
+}
+
+bool Exists(const std::string& host, struct stat& st) {
+    return lstat(host.c_str(), &st) == 0;
+}
+
+bool IsReadOnly(const struct stat& st) {
+    return (st.st_mode & S_IWUSR) == 0;
+}
+
+sys::Dword AttributesOf(const std::string& host, const struct stat& st) {
+    sys::Dword attributes = 0;
+    if (S_ISLNK(st.st_mode)) {
+        attributes |= sys::attr::ReparsePoint;
+        struct stat target {};
+        if (stat(host.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
+            attributes |= sys::attr::Directory;
+        }
+        return attributes;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        attributes |= sys::attr::Directory;
+    } else {
+        attributes |= kAttrArchive;
+    }
+    if (IsReadOnly(st)) {
+        attributes |= sys::attr::ReadOnly;
+    }
+    return attributes;
+}
+
+// The error Windows gives for a missing path: 3 when a directory on the way is missing.
+bool FailMissing(const std::string& host) {
+    struct stat st {};
+    sys::SetLastError(lstat(fs::path(host).parent_path().c_str(), &st) == 0
+                          ? sys::err::FileNotFound
+                          : sys::err::PathNotFound);
+    return false;
+}
+
+bool WildcardMatch(const char* pattern, const char* name) {
+    if (*pattern == '\0') {
+        return *name == '\0';
+    }
+    if (*pattern == '*') {
+        // "*.*" matches names without a dot too, as on Windows.
+        if (pattern[1] == '.' && pattern[2] == '*' && pattern[3] == '\0') {
+            return true;
+        }
+        for (const char* n = name;; ++n) {
+            if (WildcardMatch(pattern + 1, n)) {
+                return true;
+            }
+            if (*n == '\0') {
+                return false;
+            }
+        }
+    }
+    if (*name == '\0') {
+        return false;
+    }
+    if (*pattern == '?' || std::tolower(static_cast<unsigned char>(*pattern)) ==
+                               std::tolower(static_cast<unsigned char>(*name))) {
+        return WildcardMatch(pattern + 1, name + 1);
+    }
+    return false;
+}
+
+}  // namespace
+
+namespace sim {
+std::string HostPath(const std::string& windowsPath) {
+    return Resolve(windowsPath);
+}
+}  // namespace sim
+
+namespace sys {
+
+struct FileSearch::Impl {
+    std::vector<FindData> entries;
+    size_t next = 0;
+};
+
+FileSearch::FileSearch() = default;
+FileSearch::~FileSearch() {
+    Close();
+}
+
+bool FileSearch::First(const std::string& pattern, FindData& out) {
+    sim::CountCall("FindFirstFileA");
+    Close();
+    if (sim::ShouldFail("FindFirstFileA")) {
+        return false;
+    }
+    auto cut = pattern.find_last_of("\\/");
+    std::string dir = cut == std::string::npos ? "." : pattern.substr(0, cut + 1);
+    std::string mask = cut == std::string::npos ? pattern : pattern.substr(cut + 1);
+    std::string host = Resolve(dir);
+    struct stat st {};
+    if (host.empty() || stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        SetLastError(err::PathNotFound);
+        return false;
+    }
+    auto impl = std::make_unique<Impl>();
+    if (host != sim::Root()) {
+        for (const char* dot : {".", ".."}) {
+            if (WildcardMatch(mask.c_str(), dot)) {
+                impl->entries.push_back(FindData{dot, attr::Directory});
+            }
+        }
+    }
+    std::error_code ec;
+    for (auto& entry : fs::directory_iterator(host, ec)) {
+        std::string name = entry.path().filename().string();
+        struct stat est {};
+        if (WildcardMatch(mask.c_str(), name.c_str()) && Exists(entry.path().string(), est)) {
+            impl->entries.push_back(FindData{name, AttributesOf(entry.path().string(), est)});
+        }
+    }
+    if (impl->entries.empty()) {
+        SetLastError(err::FileNotFound);
+        return false;
+    }
+    out = impl->entries[0];
+    impl->next = 1;
+    impl_ = std::move(impl);
+    return true;
+}
+
+bool FileSearch::Next(FindData& out) {
+    if (!impl_ || impl_->next >= impl_->entries.size()) {
+        SetLastError(18);  // ERROR_NO_MORE_FILES
+        return false;
+    }
+    out = impl_->entries[impl_->next++];
+    return true;
+}
+
+void FileSearch::Close() {
+    impl_.reset();
+}
+
+Dword GetFileAttributesA(const std::string& path) {
+    sim::CountCall("GetFileAttributesA");
+    if (sim::ShouldFail("GetFileAttributesA")) {
+        return attr::Invalid;
+    }
+    std::string host = Resolve(path);
+    struct stat st {};
+    if (host.empty() || !Exists(host, st)) {
+        FailMissing(host);
+        return attr::Invalid;
+    }
+    return AttributesOf(host, st);
+}
+
+bool SetFileAttributesA(const std::string& path, Dword attributes) {
+    sim::CountCall("SetFileAttributesA");
+    if (sim::ShouldFail("SetFileAttributesA")) {
+        return false;
+    }
+    std::string host = Resolve(path);
+    struct stat st {};
+    if (host.empty() || !Exists(host, st)) {
+        return FailMissing(host);
+    }
+    mode_t mode = st.st_mode & 07777;
+    mode = (attributes & attr::ReadOnly) != 0 ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH))
+                                              : (mode | S_IWUSR);
+    return chmod(host.c_str(), mode) == 0;
+}
+
+bool DeleteFileA(const std::string& path) {
+    sim::CountCall("DeleteFileA");
+    if (sim::ShouldFail("DeleteFileA")) {
+        return false;
+    }
+    std::string host = Resolve(path);
+    struct stat st {};
+    if (host.empty() || !Exists(host, st)) {
+        return FailMissing(host);
+    }
+    const Dword attributes = AttributesOf(host, st);
+    // Directories, links to directories and read-only files are refused.
+    if ((attributes & attr::Directory) != 0 || (attributes & attr::ReadOnly) != 0) {
+        SetLastError(err::AccessDenied);
+        return false;
+    }
+    if (unlink(host.c_str()) != 0) {
+        SetLastError(err::AccessDenied);
+        return false;
+    }
+    return true;
+}
+
+bool RemoveDirectoryA(const std::string& path) {
+    sim::CountCall("RemoveDirectoryA");
+    if (sim::ShouldFail("RemoveDirectoryA")) {
+        return false;
+    }
+    std::string host = Resolve(path);
+    struct stat st {};
+    if (host.empty() || !Exists(host, st)) {
+        return FailMissing(host);
+    }
+    const Dword attributes = AttributesOf(host, st);
+    if ((attributes & attr::Directory) == 0) {
+        SetLastError(kErrorDirectory);
+        return false;
+    }
+    if ((attributes & attr::ReparsePoint) != 0) {
+        // A directory link or junction: the link goes, its target stays.
+        return unlink(host.c_str()) == 0;
+    }
+    if ((attributes & attr::ReadOnly) != 0) {
+        SetLastError(err::AccessDenied);
+        return false;
+    }
+    if (rmdir(host.c_str()) != 0) {
+        SetLastError(errno == ENOTEMPTY || errno == EEXIST ? err::DirNotEmpty : err::AccessDenied);
+        return false;
+    }
+    return true;
+}
+
+bool CreateDirectoryA(const std::string& path) {
+    sim::CountCall("CreateDirectoryA");
+    if (sim::ShouldFail("CreateDirectoryA")) {
+        return false;
+    }
+    std::string host = Resolve(path);
+    struct stat st {};
+    if (host.empty()) {
+        SetLastError(err::PathNotFound);
+        return false;
+    }
+    if (Exists(host, st)) {
+        SetLastError(err::AlreadyExists);
+        return false;
+    }
+    if (mkdir(host.c_str(), 0755) != 0) {
+        SetLastError(err::PathNotFound);
+        return false;
+    }
+    return true;
+}
+
+bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
+    sim::CountCall("CopyFileA");
+    if (sim::ShouldFail("CopyFileA")) {
+        return false;
+    }
+    std::string src = Resolve(from);
+    std::string dst = Resolve(to);
+    struct stat sst {};
+    struct stat dst_st {};
+    if (src.empty() || stat(src.c_str(), &sst) != 0) {
+        return FailMissing(src);
+    }
+    if (S_ISDIR(sst.st_mode)) {
+        SetLastError(err::AccessDenied);
+        return false;
+    }
+    if (dst.empty()) {
+        SetLastError(err::PathNotFound);
+        return false;
+    }
+    if (stat(dst.c_str(), &dst_st) == 0) {
+        if (failIfExists) {
+            SetLastError(kErrorFileExists);
+            return false;
+        }
+        if (S_ISDIR(dst_st.st_mode) || IsReadOnly(dst_st)) {
+            SetLastError(err::AccessDenied);
+            return false;
+        }
+    }
+    std::error_code ec;
+    if (!fs::is_directory(fs::path(dst).parent_path(), ec)) {
+        SetLastError(err::PathNotFound);
+        return false;
+    }
+    fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec);
+    if (ec) {
+        SetLastError(err::AccessDenied);
+        return false;
+    }
+    return true;
+}
+
+std::string GetCurrentDirectoryA() {
+    std::lock_guard lock(M().mu);
+    return M().currentDirectory;
+}
+
+std::string GetSystemDirectoryA() {
+    return "C:\\Windows\\system32";
+}
+std::string GetWindowsDirectoryA() {
+    return "C:\\Windows";
+}
+
+}  // namespace sys

@@ -1,0 +1,201 @@
+// DLL loading on the simulated platform: registered modules stand for DLLs, found only where
+// the standard search order would find their files. kernel32 is always there.
+#include <filesystem>
+
+#include "platform/Files.h"
+#include "platform/Library.h"
+#include "platform/SystemInfo.h"
+#include "platform/sim/Machine.h"
+
+using sim::detail::Lower;
+using sim::detail::M;
+
+namespace sim {
+namespace {
+
+int SYS_WINAPI SimIsWow64Process(void* process, int* wow64) {
+    if (process == nullptr || wow64 == nullptr) {
+        sys::SetLastError(sys::err::InvalidHandle);
+        return 0;
+    }
+    std::lock_guard lock(M().mu);
+    *wow64 = M().wow64 ? 1 : 0;
+    return 1;
+}
+
+std::string BaseName(const std::string& name) {
+    auto cut = name.find_last_of("\\/");
+    return cut == std::string::npos ? name : name.substr(cut + 1);
+}
+
+std::string WithDll(std::string name) {
+    return BaseName(name).find('.') == std::string::npos ? name + ".dll" : name;
+}
+
+// The standard search order, as far as the simulated drive goes.
+bool FileFound(const std::string& name) {
+    if (name.find_first_of("\\/") != std::string::npos) {
+        return sys::GetFileAttributesA(name) != sys::attr::Invalid;
+    }
+    for (const std::string& dir :
+         {sys::GetCurrentDirectoryA(), sys::GetSystemDirectoryA(), sys::GetWindowsDirectoryA()}) {
+        if (sys::GetFileAttributesA(dir + "\\" + name) != sys::attr::Invalid) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+void RegisterModule(const std::string& name, Module module) {
+    std::lock_guard lock(M().mu);
+    M().modules[Lower(name)] = detail::ModuleRecord{name, std::move(module), 0};
+}
+
+void UnregisterModule(const std::string& name) {
+    std::lock_guard lock(M().mu);
+    M().modules.erase(Lower(name));
+}
+
+int LoadedModuleCount() {
+    std::lock_guard lock(M().mu);
+    int loaded = 0;
+    for (auto& [key, record] : M().modules) {
+        if (key != "kernel32.dll" && record.loads > 0) {
+            ++loaded;
+        }
+    }
+    return loaded;
+}
+
+}  // namespace sim
+
+namespace sys {
+
+ModuleHandle LoadLibraryA(const std::string& name) {
+    sim::CountCall("LoadLibraryA");
+    if (sim::ShouldFail("LoadLibraryA")) {
+        return nullptr;
+    }
+    const std::string key = Lower(sim::WithDll(sim::BaseName(name)));
+    sim::detail::ModuleRecord* record = nullptr;
+    {
+        std::lock_guard lock(M().mu);
+        auto it = M().modules.find(key);
+        record = it == M().modules.end() ? nullptr : &it->second;
+    }
+    if (record == nullptr || (record->module.needsFile && !sim::FileFound(sim::WithDll(name)))) {
+        SetLastError(err::ModNotFound);
+        return nullptr;
+    }
+    std::function<void()> onLoad;
+    {
+        std::lock_guard lock(M().mu);
+        if (record->loads++ == 0) {
+            onLoad = record->module.onLoad;
+        }
+    }
+    if (onLoad) {
+        onLoad();
+    }
+    return record;
+}
+
+ProcAddress GetProcAddress(ModuleHandle module, const char* name) {
+    sim::CountCall("GetProcAddress");
+    if (module == nullptr || sim::ShouldFail("GetProcAddress")) {
+        if (module == nullptr) {
+            SetLastError(err::InvalidHandle);
+        }
+        return nullptr;
+    }
+    std::lock_guard lock(M().mu);
+    auto* record = static_cast<sim::detail::ModuleRecord*>(module);
+    auto it = record->module.exports.find(name);
+    if (it == record->module.exports.end() ||
+        (record->name == "kernel32.dll" && std::string(name) == "IsWow64Process" &&
+         !M().wow64Present)) {
+        SetLastError(err::ProcNotFound);
+        return nullptr;
+    }
+    return it->second;
+}
+
+bool FreeLibrary(ModuleHandle module) {
+    sim::CountCall("FreeLibrary");
+    if (module == nullptr) {
+        SetLastError(err::InvalidHandle);
+        return false;
+    }
+    std::function<void()> onUnload;
+    {
+        std::lock_guard lock(M().mu);
+        auto* record = static_cast<sim::detail::ModuleRecord*>(module);
+        if (record->loads == 0) {
+            SetLastError(err::InvalidHandle);
+            return false;
+        }
+        if (--record->loads == 0) {
+            onUnload = record->module.onUnload;
+        }
+    }
+    if (onUnload) {
+        onUnload();
+    }
+    return true;
+}
+
+ModuleHandle GetModuleHandleA(const std::string& name) {
+    sim::CountCall("GetModuleHandleA");
+    std::lock_guard lock(M().mu);
+    auto it = M().modules.find(Lower(sim::WithDll(sim::BaseName(name))));
+    if (it == M().modules.end() || (it->first != "kernel32.dll" && it->second.loads == 0)) {
+        SetLastError(err::ModNotFound);
+        return nullptr;
+    }
+    return &it->second;
+}
+
+bool CallGuarded(const std::function<void()>& call) {
+    try {
+        call();
+        return true;
+    } catch (const sim::Fault&) {
+        return false;
+    }
+}
+
+void* GetCurrentProcess() {
+    return reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
+}
+
+bool GetVersionExA(VersionInfo& info) {
+    sim::CountCall("GetVersionExA");
+    std::lock_guard lock(M().mu);
+    const bool extended = info.size == 156;
+    if ((info.size != 156 && info.size != 148) || (extended && M().extendedVersionFails) ||
+        (!extended && M().plainVersionFails)) {
+        SetLastError(err::InsufficientBuffer);
+        return false;
+    }
+    const Dword size = info.size;
+    info = M().version;
+    info.size = size;
+    return true;
+}
+
+}  // namespace sys
+
+namespace sim::detail {
+
+// kernel32 is registered once for the whole run; Reset keeps it.
+const bool kernel32Registered = [] {
+    Module kernel32;
+    kernel32.needsFile = false;
+    kernel32.exports["IsWow64Process"] = reinterpret_cast<sys::ProcAddress>(&SimIsWow64Process);
+    RegisterModule("kernel32.dll", std::move(kernel32));
+    return true;
+}();
+
+}  // namespace sim::detail

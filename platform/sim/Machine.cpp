@@ -1,0 +1,165 @@
+// The simulated machine: reset, injected failures, call counts, clock and system facts.
+#include "platform/sim/Machine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform/Clock.h"
+#include "platform/sim/SimUi.h"
+
+namespace fs = std::filesystem;
+
+namespace sim::detail {
+
+Machine& M() {
+    static Machine machine;
+    return machine;
+}
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+}  // namespace sim::detail
+
+namespace {
+thread_local sys::Dword lastError = 0;
+}
+
+namespace sys {
+
+Dword GetLastError() {
+    return lastError;
+}
+void SetLastError(Dword code) {
+    lastError = code;
+}
+
+void Sleep(Dword milliseconds) {
+    sim::CountCall("Sleep");
+    sim::detail::M().slept += milliseconds;
+    sim::detail::M().clock += milliseconds;
+}
+
+Dword GetTickCount() {
+    return sim::detail::M().clock.load();
+}
+
+}  // namespace sys
+
+namespace sim {
+
+using detail::M;
+
+void Reset() {
+    std::lock_guard lock(M().mu);
+    if (!M().root.empty()) {
+        std::error_code ec;
+        fs::permissions(M().root, fs::perms::owner_all, fs::perm_options::add, ec);
+        for (auto& p : fs::recursive_directory_iterator(M().root, ec)) {
+            if (!p.is_symlink()) {
+                fs::permissions(p.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+            }
+        }
+        fs::remove_all(M().root, ec);
+    }
+    std::string pattern = (fs::temp_directory_path() / "simdrive-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create the simulated drive");
+    }
+    M().root = pattern;
+    fs::create_directories(fs::path(M().root) / "Windows" / "System32");
+    fs::create_directories(fs::path(M().root) / "Windows" / "SysWOW64");
+    M().currentDirectory = "C:\\";
+    M().failures.clear();
+    M().calls.clear();
+    for (auto it = M().modules.begin(); it != M().modules.end();) {
+        it = it->first == "kernel32.dll" ? std::next(it) : M().modules.erase(it);
+    }
+    M().clock = 1000;
+    M().slept = 0;
+    M().version = sys::VersionInfo{0, 6, 1, 7601, 2};
+    M().extendedVersionFails = false;
+    M().plainVersionFails = false;
+    M().wow64Present = true;
+    M().wow64 = false;
+    sys::SetLastError(0);
+}
+
+std::string Root() {
+    std::lock_guard lock(M().mu);
+    return M().root;
+}
+
+void SetCurrentDirectory(const std::string& windowsPath) {
+    std::lock_guard lock(M().mu);
+    M().currentDirectory = windowsPath;
+}
+
+void FailCall(const std::string& call, sys::Dword error, int count) {
+    std::lock_guard lock(M().mu);
+    M().failures[call] = detail::Failure{error, count};
+}
+
+void ClearFailures() {
+    std::lock_guard lock(M().mu);
+    M().failures.clear();
+}
+
+bool ShouldFail(const char* call) {
+    std::lock_guard lock(M().mu);
+    auto it = M().failures.find(call);
+    if (it == M().failures.end() || it->second.remaining == 0) {
+        return false;
+    }
+    if (it->second.remaining > 0) {
+        --it->second.remaining;
+    }
+    sys::SetLastError(it->second.error);
+    return true;
+}
+
+int CallCount(const std::string& call) {
+    std::lock_guard lock(M().mu);
+    auto it = M().calls.find(call);
+    return it == M().calls.end() ? 0 : it->second;
+}
+
+void CountCall(const char* call) {
+    std::lock_guard lock(M().mu);
+    ++M().calls[call];
+}
+
+void SetVersion(sys::Dword platformId, sys::Dword major, sys::Dword minor, sys::Dword build) {
+    std::lock_guard lock(M().mu);
+    M().version = sys::VersionInfo{0, major, minor, build, platformId};
+}
+
+void SetVersionQueryFails(bool extendedFails, bool plainFails) {
+    std::lock_guard lock(M().mu);
+    M().extendedVersionFails = extendedFails;
+    M().plainVersionFails = plainFails;
+}
+
+void SetWow64(bool present, bool wow64) {
+    std::lock_guard lock(M().mu);
+    M().wow64Present = present;
+    M().wow64 = wow64;
+}
+
+sys::Dword Now() {
+    return M().clock.load();
+}
+void Advance(sys::Dword milliseconds) {
+    M().clock += milliseconds;
+}
+sys::Dword TotalSleep() {
+    return M().slept.load();
+}
+
+}  // namespace sim

@@ -1,0 +1,142 @@
+// Profile (INI) file reads with the documented semantics of the Win32 calls: sections in file
+// order (repeats included), first match wins, case-insensitive names, trimmed and unquoted values.
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <vector>
+
+#include "platform/Profile.h"
+#include "platform/sim/Machine.h"
+
+namespace {
+
+using sim::detail::Lower;
+
+struct Section {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> keys;
+};
+
+std::string Trim(const std::string& s) {
+    const char* blanks = " \t\r\n";
+    auto first = s.find_first_not_of(blanks);
+    if (first == std::string::npos) {
+        return {};
+    }
+    return s.substr(first, s.find_last_not_of(blanks) - first + 1);
+}
+
+std::optional<std::vector<Section>> Load(const char* fileName) {
+    std::ifstream in(sim::HostPath(fileName), std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::vector<Section> sections;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::string t = Trim(line);
+        if (t.empty() || t[0] == ';') {
+            continue;
+        }
+        if (t[0] == '[') {
+            auto close = t.find(']');
+            sections.push_back(Section{
+                Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1)), {}});
+            continue;
+        }
+        if (sections.empty()) {
+            continue;
+        }
+        auto eq = t.find('=');
+        if (eq == std::string::npos) {
+            continue;
+        }
+        std::string value = Trim(t.substr(eq + 1));
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front()) {
+            value = value.substr(1, value.size() - 2);
+        }
+        sections.back().keys.emplace_back(Trim(t.substr(0, eq)), value);
+    }
+    return sections;
+}
+
+// Copies text into buffer cut to size - 1 bytes and NUL-terminated; returns the bytes copied.
+sys::Dword CopyCut(const std::string& text, char* buffer, sys::Dword size) {
+    if (size == 0) {
+        return 0;
+    }
+    const size_t n = std::min<size_t>(text.size(), size - 1);
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    return static_cast<sys::Dword>(n);
+}
+
+}  // namespace
+
+namespace sys {
+
+Dword GetPrivateProfileSectionNamesA(char* buffer, Dword size, const char* fileName) {
+    sim::CountCall("GetPrivateProfileSectionNamesA");
+    if (buffer == nullptr || size == 0) {
+        return 0;
+    }
+    buffer[0] = '\0';
+    if (size >= 2) {
+        buffer[1] = '\0';
+    }
+    if (sim::ShouldFail("GetPrivateProfileSectionNamesA")) {
+        return 0;
+    }
+    auto sections = Load(fileName);
+    if (!sections || size < 2) {
+        return 0;
+    }
+    std::string all;
+    for (const auto& s : *sections) {
+        all += s.name;
+        all += '\0';
+    }
+    if (all.size() + 1 <= size) {
+        std::memcpy(buffer, all.data(), all.size());
+        buffer[all.size()] = '\0';
+        return static_cast<Dword>(all.size());
+    }
+    // Too small: what fits, ended with a double NUL; the result is size - 2.
+    std::memcpy(buffer, all.data(), size - 2);
+    buffer[size - 2] = '\0';
+    buffer[size - 1] = '\0';
+    return size - 2;
+}
+
+Dword GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
+                               char* buffer, Dword size, const char* fileName) {
+    sim::CountCall("GetPrivateProfileStringA");
+    std::string fallback = defaultValue == nullptr ? "" : defaultValue;
+    fallback.erase(fallback.find_last_not_of(' ') + 1);
+    if (sim::ShouldFail("GetPrivateProfileStringA")) {
+        return CopyCut(fallback, buffer, size);
+    }
+    auto sections = Load(fileName);
+    if (!sections || section == nullptr || key == nullptr) {
+        if (!sections) {
+            SetLastError(err::FileNotFound);
+        }
+        return CopyCut(fallback, buffer, size);
+    }
+    for (const auto& s : *sections) {
+        if (Lower(s.name) != Lower(section)) {
+            continue;
+        }
+        for (const auto& [k, v] : s.keys) {
+            if (Lower(k) == Lower(key)) {
+                return CopyCut(v, buffer, size);
+            }
+        }
+        break;  // only the first section of that name is looked at
+    }
+    return CopyCut(fallback, buffer, size);
+}
+
+}  // namespace sys

@@ -1,0 +1,59 @@
+// Threads of the simulated platform: real host threads, waited for on destruction.
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "platform/Thread.h"
+#include "platform/sim/Sim.h"
+
+namespace sys {
+
+struct Thread::Impl {
+    std::thread thread;
+    std::mutex mu;
+    std::condition_variable cv;
+    bool done = false;
+};
+
+Thread::Thread() = default;
+
+Thread::~Thread() {
+    if (impl_ && impl_->thread.joinable()) {
+        impl_->thread.join();
+    }
+}
+
+bool Thread::Start(std::function<void()> body) {
+    sim::CountCall("CreateThread");
+    if (impl_ || sim::ShouldFail("CreateThread")) {
+        return false;
+    }
+    impl_ = std::make_unique<Impl>();
+    Impl* impl = impl_.get();
+    impl->thread = std::thread([impl, body = std::move(body)] {
+        body();
+        std::lock_guard lock(impl->mu);
+        impl->done = true;
+        impl->cv.notify_all();
+    });
+    return true;
+}
+
+bool Thread::Running() const {
+    if (!impl_) {
+        return false;
+    }
+    std::lock_guard lock(impl_->mu);
+    return !impl_->done;
+}
+
+bool Thread::Wait(Dword milliseconds) {
+    if (!impl_) {
+        return true;
+    }
+    std::unique_lock lock(impl_->mu);
+    return impl_->cv.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                              [this] { return impl_->done; });
+}
+
+}  // namespace sys

@@ -1,0 +1,33 @@
+// Resource and control identifiers shared by the templates, the dialogs and the tests.
+#pragma once
+
+#define IDI_APP 128
+#define IDD_TCPIP_PORTS 129
+#define IDD_SERIAL_PROMPT 136
+#define IDD_PARALLEL_PORTS 137
+#define IDD_INSTALL 103
+
+#define IDC_DRIVER_COMBO 1000
+#define IDC_PRINTER_NAME 1001
+#define IDC_SET_DEFAULT 1002
+#define IDC_PORT_HINT 1003
+#define IDC_PORT_TYPES 1004
+#define IDC_PROGRESS 1007
+#define IDC_PORT_GROUP 1008
+#define IDC_DRIVER_LABEL 1009
+#define IDC_NAME_LABEL 1010
+#define IDC_STATUS 1011
+#define IDC_INSTALL 1012
+
+#define IDC_PORT_LIST 1004
+#define IDC_ADD_PORT 1029
+#define IDC_PORTS_HINT 1030
+#define IDC_CONFIGURE_PORT 1031
+#define IDC_DELETE_PORT 1032
+#define IDC_PORTS_OK 1037
+#define IDC_PORTS_CANCEL 1039
+
+#define IDC_PROMPT_YES 1030
+#define IDC_BAUD_COMBO 1034
+#define IDC_PROMPT_NO 1036
+#define IDC_PROMPT_LABEL 1035
