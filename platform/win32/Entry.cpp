@@ -1,6 +1,7 @@
 // WinMain: common controls first, then the program.
-#include <commctrl.h>
 #include <windows.h>
+// windows.h first: commctrl.h builds on it.
+#include <commctrl.h>
 
 #include "platform/Entry.h"
 

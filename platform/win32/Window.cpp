@@ -1,7 +1,8 @@
 // The Win32 back end of the window layer: dialogs from the resource templates, controls
 // driven by their messages.
-#include <commctrl.h>
 #include <windows.h>
+// windows.h first: commctrl.h builds on it.
+#include <commctrl.h>
 
 #include <vector>
 
