@@ -1,0 +1,89 @@
+// Removal of the unpacked package: depth first, read-only files stay, links are never followed.
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "app/Cleanup.h"
+#include "platform/Files.h"
+#include "tests/unit/SimFixture.h"
+
+namespace fs = std::filesystem;
+
+class CleanupTest : public SimTest {};
+
+TEST_F(CleanupTest, RemovesWholeTreesAndTheCatalogueFile) {
+    WriteFile("C:\\Barcode\\x86\\qlvMONNT.dll", "m");
+    WriteFile("C:\\Barcode\\Common\\deep\\er\\THERMAL.chm", "h");
+    WriteFile("C:\\Ticket\\x64\\TR240.GPD", "g");
+    WriteFile("C:\\DriverName.cfg", "[a]\n");
+    WriteFile("C:\\Other\\keep.txt", "k");
+
+    RemoveUnpackedFiles();
+
+    EXPECT_FALSE(Exists("C:\\Barcode"));
+    EXPECT_FALSE(Exists("C:\\Ticket"));
+    EXPECT_FALSE(Exists("C:\\DriverName.cfg"));
+    EXPECT_TRUE(Exists("C:\\Other\\keep.txt"));
+}
+
+TEST_F(CleanupTest, MissingPathsAreNoError) {
+    EXPECT_FALSE(RemoveTree("c:\\Barcode"));
+    RemoveUnpackedFiles();
+    EXPECT_TRUE(Exists("C:\\Windows\\System32"));
+}
+
+TEST_F(CleanupTest, ReadOnlyFileStaysWithItsDirectories) {
+    WriteFile("C:\\Ticket\\x86\\locked.DLL", "r");
+    WriteFile("C:\\Ticket\\x86\\free.DLL", "f");
+    WriteFile("C:\\Ticket\\x64\\free.DLL", "f");
+    ASSERT_TRUE(sys::SetFileAttributesA("C:\\Ticket\\x86\\locked.DLL", sys::attr::ReadOnly));
+
+    EXPECT_FALSE(RemoveTree("c:\\Ticket"));
+
+    EXPECT_TRUE(Exists("C:\\Ticket\\x86\\locked.DLL"));
+    EXPECT_FALSE(Exists("C:\\Ticket\\x86\\free.DLL"));
+    EXPECT_FALSE(Exists("C:\\Ticket\\x64"));
+    // No attribute change was attempted to force it.
+    EXPECT_EQ(sim::CallCount("SetFileAttributesA"), 1);
+}
+
+TEST_F(CleanupTest, LinksInsideTheTreeGoButTheirTargetsStay) {
+    WriteFile("C:\\Keep\\sub\\precious.txt", "p");
+    WriteFile("C:\\Keep\\single.txt", "s");
+    WriteFile("C:\\Barcode\\x86\\a.dll", "a");
+    const fs::path barcode = sim::HostPath("C:\\Barcode\\x86");
+    fs::create_directory_symlink(sim::HostPath("C:\\Keep"), barcode / "dirlink");
+    fs::create_symlink(sim::HostPath("C:\\Keep\\single.txt"), barcode / "filelink");
+
+    EXPECT_TRUE(RemoveTree("c:\\Barcode"));
+
+    EXPECT_FALSE(Exists("C:\\Barcode"));
+    EXPECT_TRUE(Exists("C:\\Keep\\sub\\precious.txt"));
+    EXPECT_TRUE(Exists("C:\\Keep\\single.txt"));
+}
+
+TEST_F(CleanupTest, TreeThatIsItselfALinkLosesOnlyTheLink) {
+    WriteFile("C:\\Elsewhere\\data.bin", "d");
+    fs::create_directory_symlink(sim::HostPath("C:\\Elsewhere"), sim::HostPath("C:\\Ticket"));
+
+    EXPECT_TRUE(RemoveTree("c:\\Ticket"));
+
+    EXPECT_FALSE(Exists("C:\\Ticket"));
+    EXPECT_TRUE(Exists("C:\\Elsewhere\\data.bin"));
+}
+
+TEST_F(CleanupTest, FailedDeletionsLeaveTheRestConsistent) {
+    WriteFile("C:\\Ticket\\x86\\a.GPD", "a");
+    WriteFile("C:\\Ticket\\x86\\b.GPD", "b");
+    sim::FailCall("DeleteFileA", sys::err::AccessDenied, 1);
+
+    EXPECT_FALSE(RemoveTree("c:\\Ticket"));
+
+    // One file could not go: it and its directories remain, the other file is gone.
+    int remaining = 0;
+    for (auto& entry : fs::directory_iterator(sim::HostPath("C:\\Ticket\\x86"))) {
+        (void)entry;
+        ++remaining;
+    }
+    EXPECT_EQ(remaining, 1);
+}
