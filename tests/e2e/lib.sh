@@ -1,0 +1,216 @@
+# Shared by the end-to-end tests and the run command (sourced): X display, Wine prefix, probe, checks.
+# shellcheck shell=bash
+
+E2E_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+E2E_CACHE=${THERMAL_CACHE:-/var/cache/thermal-setup}
+E2E_BUILD=${E2E_BUILD:-$E2E_REPO/build/win32}
+E2E_PROBE=${E2E_PROBE:-$E2E_BUILD/tests/e2e/probe/uiprobe.exe}
+E2E_ARTIFACTS=${E2E_ARTIFACTS:-$E2E_REPO/build/artifacts}
+# Per-run prefix copies are 1.3 GB: keep them out of /tmp, which may be a small tmpfs.
+E2E_SCRATCH=${E2E_SCRATCH:-/var/tmp}
+E2E_SERVER_TIMEOUT=${E2E_SERVER_TIMEOUT:-60}
+
+e2e_passed=0
+e2e_failed=0
+_e2e_cleanups=()
+
+pass() {
+    e2e_passed=$((e2e_passed + 1))
+    echo "PASS: $*"
+}
+fail() {
+    e2e_failed=$((e2e_failed + 1))
+    echo "FAIL: $*"
+}
+note() { echo "NOTE: $*"; }
+
+# check <description> <command...>: one passed or failed check from a command's status.
+check() {
+    local what=$1
+    shift
+    if "$@"; then
+        pass "$what"
+    else
+        fail "$what"
+    fi
+}
+
+# Folds the PASS:/FAIL: lines of a helper's output into the counts, echoing them.
+e2e_count() {
+    local line
+    while IFS= read -r line; do
+        case "$line" in
+        PASS:*) e2e_passed=$((e2e_passed + 1)) ;;
+        FAIL:*) e2e_failed=$((e2e_failed + 1)) ;;
+        esac
+        printf '%s\n' "$line"
+    done
+}
+
+e2e_summary() {
+    echo "$e2e_passed passed, $e2e_failed failed"
+    ((e2e_failed == 0))
+}
+
+# Clean-ups run in reverse order of registration, once, whatever ends the script.
+e2e_on_exit() { _e2e_cleanups+=("$1"); }
+_e2e_run_cleanups() {
+    local i
+    for ((i = ${#_e2e_cleanups[@]} - 1; i >= 0; i--)); do
+        eval "${_e2e_cleanups[i]}" || true
+    done
+    _e2e_cleanups=()
+}
+trap _e2e_run_cleanups EXIT
+trap 'exit 130' INT TERM
+
+_e2e_display_usable() {
+    [[ -n "${DISPLAY:-}" ]] && timeout 10 xdotool getdisplaygeometry >/dev/null 2>&1
+}
+
+# e2e_start_display [--prefer-current]: an X server for Wine. With --prefer-current a usable
+# DISPLAY is kept (the user watches); otherwise a private Xvfb on a free display number.
+e2e_start_display() {
+    if [[ "${1:-}" == --prefer-current ]] && _e2e_display_usable; then
+        E2E_XVFB=0
+        return 0
+    fi
+    local numfile
+    numfile=$(mktemp "${TMPDIR:-/tmp}/e2e-display.XXXXXX")
+    # -displayfd lets the server pick a free number itself: no race with other test runs.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+    E2E_XVFB_PID=$!
+    e2e_on_exit "kill $E2E_XVFB_PID 2>/dev/null; wait $E2E_XVFB_PID 2>/dev/null"
+    local i
+    for ((i = 0; i < 100; i++)); do
+        [[ -s "$numfile" ]] && break
+        kill -0 "$E2E_XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    local num
+    num=$(tr -dc 0-9 <"$numfile")
+    rm -f "$numfile"
+    if [[ -z "$num" ]]; then
+        echo "error: Xvfb did not start" >&2
+        return 1
+    fi
+    export DISPLAY=:$num
+    E2E_XVFB=1
+}
+
+e2e_wine_version() { wine --version 2>/dev/null | tr -cs 'A-Za-z0-9.' '-' | sed 's/^-//; s/-$//'; }
+
+# Runs one Wine command on a prefix, bounded in time.
+_e2e_wine_in() {
+    local prefix=$1 limit=$2
+    shift 2
+    WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+        timeout -k 5 "$limit" wine "$@"
+}
+
+_e2e_server_in() {
+    local prefix=$1
+    shift
+    WINEPREFIX=$prefix timeout -k 5 "$E2E_SERVER_TIMEOUT" wineserver "$@"
+}
+
+# The prepared prefix, made once per Wine version and kept outside the checkout.
+e2e_template_prefix() {
+    local template
+    template=$E2E_CACHE/wineprefix-$(e2e_wine_version)
+    if [[ -f "$template/.complete" ]]; then
+        E2E_TEMPLATE=$template
+        return 0
+    fi
+    mkdir -p "$E2E_CACHE"
+    (
+        # Two runs starting together must not both build it.
+        flock -w 600 9 || exit 1
+        [[ -f "$template/.complete" ]] && exit 0
+        local partial=$template.partial
+        rm -rf "$partial"
+        echo "preparing Wine prefix $template (once, about 20 s)" >&2
+        # Mono and Gecko stay off: their installers would ask on screen.
+        WINEARCH=win64 _e2e_wine_in "$partial" 300 wineboot -i >/dev/null 2>&1 || exit 1
+        # Arial Narrow is not installed; the regular-width substitute makes the dialog a third wider.
+        _e2e_wine_in "$partial" 120 reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+            /v "Arial Narrow" /t REG_SZ /d "Liberation Sans Narrow" /f >/dev/null 2>&1 || exit 1
+        # A default virtual desktop gives windows a frame without a window manager.
+        _e2e_wine_in "$partial" 120 reg add 'HKCU\Software\Wine\Explorer' \
+            /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1 || exit 1
+        _e2e_wine_in "$partial" 120 reg add 'HKCU\Software\Wine\Explorer\Desktops' \
+            /v Default /t REG_SZ /d 1024x768 /f >/dev/null 2>&1 || exit 1
+        _e2e_server_in "$partial" -w || exit 1
+        touch "$partial/.complete"
+        mv "$partial" "$template"
+    ) 9>"$E2E_CACHE/wineprefix.lock" || {
+        echo "error: could not prepare the Wine prefix" >&2
+        return 1
+    }
+    E2E_TEMPLATE=$template
+}
+
+# A private copy of the prepared prefix for this run; removed again at exit.
+e2e_prefix() {
+    e2e_template_prefix || return 1
+    E2E_WORK=$(mktemp -d "$E2E_SCRATCH/thermal-e2e.XXXXXX")
+    e2e_on_exit "rm -rf '$E2E_WORK'"
+    # A copy, never hard links: wineserver rewrites the registry files in place.
+    cp -a "$E2E_TEMPLATE" "$E2E_WORK/prefix" || return 1
+    export WINEPREFIX=$E2E_WORK/prefix
+    E2E_DRIVE_C=$WINEPREFIX/drive_c
+    e2e_on_exit "_e2e_server_in '$WINEPREFIX' -k 2>/dev/null; _e2e_server_in '$WINEPREFIX' -w"
+    # A persistent server makes every later probe call start in a fraction of a second.
+    _e2e_server_in "$WINEPREFIX" -p
+}
+
+# e2e_wine <seconds> <program> [args]: a program on this run's prefix.
+e2e_wine() {
+    local limit=$1
+    shift
+    _e2e_wine_in "$WINEPREFIX" "$limit" "$@"
+}
+
+# e2e_probe <command> <args...>: the dialog probe, at most a minute per call.
+e2e_probe() {
+    e2e_wine 60 "$E2E_PROBE" "$@"
+}
+
+# Processes of this run's prefix whose command line names the given program.
+e2e_prefix_processes() {
+    local name=$1 pid
+    for pid in $(pgrep -f -- "$name" 2>/dev/null); do
+        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+            echo "$pid"
+        fi
+    done
+}
+
+# e2e_stage_run_dir <dir>: the program with the package and archiver DLL beside it when built.
+e2e_stage_run_dir() {
+    local dir=$1
+    mkdir -p "$dir"
+    cp "$E2E_BUILD/DriverInstaller.exe" "$dir/"
+    E2E_HAVE_PACKAGE=0
+    E2E_HAVE_DLL=0
+    local pkg=$E2E_REPO/build/package/DriverData.Drv dll
+    if [[ -f "$pkg" ]]; then
+        cp "$pkg" "$dir/"
+        E2E_HAVE_PACKAGE=1
+    fi
+    dll=$(find "$E2E_BUILD/tools/sevenzip" -name 7-zip32.dll -print -quit 2>/dev/null)
+    if [[ -n "$dll" ]]; then
+        cp "$dll" "$dir/"
+        E2E_HAVE_DLL=1
+    fi
+}
+
+e2e_screenshot() {
+    local name=$1
+    mkdir -p "$E2E_ARTIFACTS"
+    if timeout 30 import -window root "$E2E_ARTIFACTS/$name.png" 2>/dev/null; then
+        echo "screenshot: $E2E_ARTIFACTS/$name.png"
+    else
+        note "screenshot $name failed"
+    fi
+}
