@@ -95,6 +95,10 @@ Dword GetPrivateProfileSectionNamesA(char* buffer, Dword size, const char* fileN
     }
     std::string all;
     for (const auto& s : *sections) {
+        // An empty name cannot be listed: its NUL would read as the end of the list.
+        if (s.name.empty()) {
+            continue;
+        }
         all += s.name;
         all += '\0';
     }
