@@ -1,0 +1,390 @@
+// Tests of the archiver wrapper: loading by the search order, the calls made, failures and faults.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "catalog/ArchiveExtractor.h"
+#include "tests/unit/SimFixture.h"
+
+#ifdef HAVE_SEVENZIP_SIM
+#include "catalog/CatalogFile.h"
+#include "tools/sevenzip/SimModule.h"
+#endif
+
+namespace {
+
+using catalog::ArchiveExtractor;
+
+constexpr const char* kArchive = "C:\\pkg\\DriverData.Drv";
+const auto kOwner = reinterpret_cast<sys::WindowHandle>(0x5150);
+
+// What the fake archiver saw; function pointers cannot capture, so it lives here.
+struct FakeArchiver {
+    std::vector<std::string> events;
+    sys::WindowHandle setOwner = nullptr;
+    sys::WindowHandle zipOwner = nullptr;
+    sys::WindowHandle killOwner = nullptr;
+    ArchiveExtractor::ProgressProc progress = nullptr;
+    bool registeredDuringCall = false;
+    bool outputWasClear = false;
+    int progressAnswer = -1;
+    std::string command;
+    sys::Dword outputSize = 0;
+    int result = 0;
+    bool fault = false;
+};
+
+FakeArchiver& Fake() {
+    static FakeArchiver fake;
+    return fake;
+}
+
+int SYS_WINAPI FakeSetOwner(void* owner, ArchiveExtractor::ProgressProc progress) {
+    Fake().events.push_back("set");
+    Fake().setOwner = owner;
+    Fake().progress = progress;
+    return 1;
+}
+
+int SYS_WINAPI FakeSevenZip(void* owner, const char* commandLine, char* output, sys::Dword size) {
+    FakeArchiver& f = Fake();
+    f.events.push_back("zip");
+    f.zipOwner = owner;
+    f.command = commandLine;
+    f.outputSize = size;
+    f.registeredDuringCall = f.progress != nullptr && f.setOwner == owner;
+    if (f.progress != nullptr) {
+        f.progressAnswer = f.progress(owner, 0x7A01, 1, nullptr);
+    }
+    // The caller clears the buffer and leaves room for a NUL after `size` bytes.
+    f.outputWasClear = true;
+    for (sys::Dword i = 0; i <= size; ++i) {
+        f.outputWasClear = f.outputWasClear && output[i] == '\0';
+    }
+    std::snprintf(output, size, "extracted %s", "ok");
+    if (f.fault) {
+        throw sim::Fault{};
+    }
+    return f.result;
+}
+
+int SYS_WINAPI FakeKillOwner(void* owner) {
+    Fake().events.push_back("kill");
+    Fake().killOwner = owner;
+    Fake().progress = nullptr;
+    return 1;
+}
+
+int SYS_WINAPI FakeGetRunning() {
+    Fake().events.push_back("running");
+    return 0;
+}
+
+sim::Module FakeModule(const std::set<std::string>& omit = {}) {
+    sim::Module module;
+    const std::pair<const char*, sys::ProcAddress> all[] = {
+        {"SevenZip", reinterpret_cast<sys::ProcAddress>(&FakeSevenZip)},
+        {"SevenZipSetOwnerWindowEx", reinterpret_cast<sys::ProcAddress>(&FakeSetOwner)},
+        {"SevenZipKillOwnerWindowEx", reinterpret_cast<sys::ProcAddress>(&FakeKillOwner)},
+        {"SevenZipGetRunning", reinterpret_cast<sys::ProcAddress>(&FakeGetRunning)},
+    };
+    for (const auto& [name, address] : all) {
+        if (omit.count(name) == 0) {
+            module.exports[name] = address;
+        }
+    }
+    return module;
+}
+
+class ArchiveExtractorTest : public SimTest {
+  protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        Fake() = FakeArchiver{};
+    }
+
+    // The usual start: the DLL and the package next to each other in the current directory.
+    static void Prepare(const std::set<std::string>& omit = {}) {
+        sim::RegisterModule(ArchiveExtractor::kDllName, FakeModule(omit));
+        WriteFile("C:\\pkg\\7-zip32.dll", "MZ");
+        WriteFile(kArchive, "package");
+        sim::SetCurrentDirectory("C:\\pkg");
+    }
+
+    static int Extract(ArchiveExtractor& extractor, const std::string& archive = kArchive,
+                       const std::string& destination = "C:\\") {
+        extractor.SetOwnerWindow(kOwner);
+        return extractor.Extract(archive, destination);
+    }
+
+    using Events = std::vector<std::string>;
+};
+
+TEST_F(ArchiveExtractorTest, ExtractsThroughTheArchiver) {
+    Prepare();
+    ArchiveExtractor extractor;
+    EXPECT_EQ(Extract(extractor), 2);
+
+    const FakeArchiver& f = Fake();
+    EXPECT_EQ(f.events, (Events{"set", "zip", "kill"}));
+    EXPECT_EQ(f.command, "x -y \"C:\\pkg\\DriverData.Drv\" -o\"C:\\\" -hide");
+    EXPECT_EQ(f.outputSize, 16384u);
+    EXPECT_TRUE(f.outputWasClear);
+    EXPECT_EQ(f.setOwner, kOwner);
+    EXPECT_EQ(f.zipOwner, kOwner);
+    EXPECT_EQ(f.killOwner, kOwner);
+    EXPECT_TRUE(f.registeredDuringCall);
+    EXPECT_EQ(f.progressAnswer, 1);
+    EXPECT_EQ(extractor.LastOutput(), "extracted ok");
+}
+
+TEST_F(ArchiveExtractorTest, DllIsFoundOnlyByTheSearchOrder) {
+    sim::RegisterModule(ArchiveExtractor::kDllName, FakeModule());
+    WriteFile(kArchive, "package");
+    ArchiveExtractor extractor;
+
+    // Registered, but no file where the search order looks.
+    WriteFile("C:\\elsewhere\\7-zip32.dll", "MZ");
+    sim::SetCurrentDirectory("C:\\pkg");
+    EXPECT_FALSE(extractor.Load());
+    EXPECT_EQ(Extract(extractor), 0);
+    EXPECT_FALSE(extractor.Loaded());
+
+    WriteFile("C:\\Windows\\System32\\7-zip32.dll", "MZ");
+    EXPECT_TRUE(extractor.Load());
+    EXPECT_EQ(Extract(extractor), 2);
+}
+
+TEST_F(ArchiveExtractorTest, MissingDllMakesNoArchiverCall) {
+    WriteFile(kArchive, "package");
+    ArchiveExtractor extractor;
+    EXPECT_EQ(Extract(extractor), 0);
+
+    sim::RegisterModule(ArchiveExtractor::kDllName, FakeModule());
+    EXPECT_EQ(Extract(extractor), 0);  // no file for it
+    EXPECT_TRUE(Fake().events.empty());
+    EXPECT_EQ(sim::LoadedModuleCount(), 0);
+}
+
+TEST_F(ArchiveExtractorTest, MissingArchiveMakesNoArchiverCall) {
+    Prepare();
+    std::filesystem::remove(sim::HostPath(kArchive));
+    ArchiveExtractor extractor;
+    EXPECT_EQ(Extract(extractor), 0);
+    EXPECT_TRUE(Fake().events.empty());
+    EXPECT_EQ(Extract(extractor, "C:\\pkg\\Other.Drv"), 0);
+    EXPECT_TRUE(Fake().events.empty());
+}
+
+TEST_F(ArchiveExtractorTest, NonZeroArchiverResultIsFailure) {
+    Prepare();
+    ArchiveExtractor extractor;
+    for (int result : {1, 2, -1, 100, 0x8000}) {
+        Fake().events.clear();
+        Fake().result = result;
+        EXPECT_EQ(Extract(extractor), 0) << result;
+        // The owner is unregistered whatever the result.
+        EXPECT_EQ(Fake().events, (Events{"set", "zip", "kill"})) << result;
+    }
+}
+
+TEST_F(ArchiveExtractorTest, FaultInsideTheArchiverIsFailureAndLifeGoesOn) {
+    Prepare();
+    ArchiveExtractor extractor;
+    Fake().fault = true;
+    EXPECT_EQ(Extract(extractor), 0);
+    EXPECT_EQ(Fake().events, (Events{"set", "zip", "kill"}));
+    EXPECT_EQ(Fake().killOwner, kOwner);
+
+    Fake() = FakeArchiver{};
+    EXPECT_EQ(Extract(extractor), 2);
+    EXPECT_EQ(Fake().events, (Events{"set", "zip", "kill"}));
+}
+
+TEST_F(ArchiveExtractorTest, MissingOwnerEntryPointsAreSkipped) {
+    Prepare({"SevenZipSetOwnerWindowEx", "SevenZipKillOwnerWindowEx", "SevenZipGetRunning"});
+    ArchiveExtractor extractor;
+    EXPECT_EQ(Extract(extractor), 2);
+    EXPECT_EQ(Fake().events, (Events{"zip"}));
+    EXPECT_FALSE(Fake().registeredDuringCall);
+}
+
+TEST_F(ArchiveExtractorTest, DllWithoutSevenZipCannotExtract) {
+    Prepare({"SevenZip"});
+    ArchiveExtractor extractor;
+    EXPECT_EQ(Extract(extractor), 0);
+    EXPECT_TRUE(Fake().events.empty());
+
+    sim::RegisterModule(ArchiveExtractor::kDllName, sim::Module{});
+    EXPECT_EQ(Extract(extractor), 0);
+    EXPECT_TRUE(Fake().events.empty());
+}
+
+TEST_F(ArchiveExtractorTest, UnloadFreesTheModule) {
+    Prepare();
+    ArchiveExtractor extractor;
+    EXPECT_EQ(Extract(extractor), 2);
+    EXPECT_EQ(Extract(extractor), 2);
+    EXPECT_TRUE(extractor.Load());
+    EXPECT_TRUE(extractor.Loaded());
+    EXPECT_EQ(sim::LoadedModuleCount(), 1);
+
+    // Reloading must not leave references behind: one Unload frees it.
+    extractor.Unload();
+    EXPECT_FALSE(extractor.Loaded());
+    EXPECT_EQ(sim::LoadedModuleCount(), 0);
+    const int frees = sim::CallCount("FreeLibrary");
+    extractor.Unload();
+    EXPECT_EQ(sim::CallCount("FreeLibrary"), frees);
+    EXPECT_EQ(Fake().events, (Events{"set", "zip", "kill", "set", "zip", "kill"}));
+}
+
+TEST_F(ArchiveExtractorTest, DestructorFreesTheModule) {
+    Prepare();
+    {
+        ArchiveExtractor extractor;
+        EXPECT_EQ(Extract(extractor), 2);
+        EXPECT_EQ(sim::LoadedModuleCount(), 1);
+    }
+    EXPECT_EQ(sim::LoadedModuleCount(), 0);
+}
+
+TEST_F(ArchiveExtractorTest, CommandLineThatWouldBeCutIsRefused) {
+    Prepare();
+    ArchiveExtractor extractor;
+    // "x -y \"" + archive + "\" -o\"" + destination + "\" -hide" must fit 1023 bytes.
+    const size_t room = 1023 - 18 - std::string(kArchive).size();
+    const std::string fits = "C:\\" + std::string(room - 3, 'd');
+    EXPECT_EQ(Extract(extractor, kArchive, fits), 2);
+    EXPECT_EQ(Fake().command.size(), 1023u);
+    EXPECT_EQ(Fake().command.substr(Fake().command.size() - 8), "d\" -hide");
+
+    Fake() = FakeArchiver{};
+    EXPECT_EQ(Extract(extractor, kArchive, fits + "d"), 0);
+    EXPECT_TRUE(Fake().events.empty());
+}
+
+TEST_F(ArchiveExtractorTest, DeepArchivePathIsRefused) {
+    Prepare();
+    std::string deep = "C:";
+    for (int i = 0; i < 4; ++i) {
+        deep += "\\" + std::string(250, static_cast<char>('a' + i));
+    }
+    deep += "\\DriverData.Drv";
+    WriteFile(deep, "package");
+    ASSERT_TRUE(Exists(deep));
+    ArchiveExtractor extractor;
+    EXPECT_EQ(Extract(extractor, deep), 0);
+    EXPECT_TRUE(Fake().events.empty());
+}
+
+#ifdef HAVE_SEVENZIP_SIM
+
+// The package as the build makes it: driver trees and the catalogue, packed by the 7z command.
+class RealArchiverTest : public SimTest {
+  protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        staging_ = std::filesystem::path(sim::Root()).parent_path() /
+                   ("stage-" + std::filesystem::path(sim::Root()).filename().string());
+        sevenzip::RegisterSimModule();
+        WriteFile("C:\\pkg\\7-zip32.dll", "MZ");
+        sim::SetCurrentDirectory("C:\\pkg");
+    }
+
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(staging_, ec);
+        SimTest::TearDown();
+    }
+
+    // Packs the files (relative path, content) into C:\pkg\DriverData.Drv.
+    void MakePackage(const std::vector<std::pair<std::string, std::string>>& files) {
+        const auto tree = staging_ / "tree";
+        for (const auto& [path, content] : files) {
+            const auto file = tree / path;
+            std::filesystem::create_directories(file.parent_path());
+            std::ofstream(file, std::ios::binary) << content;
+        }
+        const auto archive = staging_ / "DriverData.7z";
+        const std::string command = "cd '" + tree.string() + "' && 7z a -t7z -bd -y '" +
+                                    archive.string() + "' . >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        const std::filesystem::path target = sim::HostPath(kArchive);
+        std::filesystem::create_directories(target.parent_path());
+        std::filesystem::copy_file(archive, target,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+
+    static std::string Read(const std::string& windowsPath) {
+        std::ifstream in(sim::HostPath(windowsPath), std::ios::binary);
+        std::stringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+
+    std::filesystem::path staging_;
+};
+
+TEST_F(RealArchiverTest, UnpacksThePackageToDriveC) {
+    MakePackage({{"DriverName.cfg",
+                  "[R0]\r\nPrintName1=Receipt Zero\r\n[R1]\r\n"
+                  "PrintName1=Receipt One\r\nPrintName2=Receipt One B\r\n"},
+                 {"Ticket/x86/MODEL0.GPD", "gpd x86"},
+                 {"Ticket/x64/MODEL0.GPD", "gpd x64"},
+                 {"Barcode/Common/LABEL.DAT", std::string(70000, 'L')}});
+    ArchiveExtractor extractor;
+    extractor.SetOwnerWindow(kOwner);
+    ASSERT_EQ(extractor.Extract(kArchive, "C:\\"), 2) << extractor.LastOutput();
+    EXPECT_EQ(Read("C:\\Ticket\\x86\\MODEL0.GPD"), "gpd x86");
+    EXPECT_EQ(Read("C:\\Ticket\\x64\\MODEL0.GPD"), "gpd x64");
+    EXPECT_EQ(Read("C:\\Barcode\\Common\\LABEL.DAT"), std::string(70000, 'L'));
+
+    const auto entries = catalog::ReadCatalog();
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(catalog::ResolveModel(entries, 0, "Receipt One B"), 1);
+    extractor.Unload();
+    EXPECT_EQ(sim::LoadedModuleCount(), 0);
+}
+
+TEST_F(RealArchiverTest, ExistingFilesAreOverwritten) {
+    WriteFile("C:\\DriverName.cfg", "[Old]\r\nPrintName1=Old Name\r\nPrintName2=Older\r\n");
+    WriteFile("C:\\Ticket\\x86\\MODEL0.GPD", "old content that is longer than the new one");
+    WriteFile("C:\\Ticket\\x86\\KEEP.GPD", "not in the package");
+    MakePackage(
+        {{"DriverName.cfg", "[New]\r\nPrintName1=New Name\r\n"}, {"Ticket/x86/MODEL0.GPD", "new"}});
+    ArchiveExtractor extractor;
+    ASSERT_EQ(extractor.Extract(kArchive, "C:\\"), 2) << extractor.LastOutput();
+    EXPECT_EQ(Read("C:\\Ticket\\x86\\MODEL0.GPD"), "new");
+    EXPECT_EQ(Read("C:\\Ticket\\x86\\KEEP.GPD"), "not in the package");
+    const auto entries = catalog::ReadCatalog();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "New Name");
+}
+
+TEST_F(RealArchiverTest, DamagedPackageFails) {
+    MakePackage({{"DriverName.cfg", "[S]\r\nPrintName1=" + std::string(5000, 'x') + "\r\n"}});
+    const std::filesystem::path host = sim::HostPath(kArchive);
+    std::string bytes = Read(kArchive);
+    ASSERT_GT(bytes.size(), 64u);
+
+    // Cut short.
+    std::filesystem::resize_file(host, bytes.size() / 2);
+    ArchiveExtractor extractor;
+    EXPECT_EQ(extractor.Extract(kArchive, "C:\\"), 0);
+
+    // Not an archive at all.
+    std::ofstream(host, std::ios::binary | std::ios::trunc) << std::string(4096, '\x5A');
+    EXPECT_EQ(extractor.Extract(kArchive, "C:\\"), 0);
+    EXPECT_FALSE(Exists("C:\\DriverName.cfg"));
+}
+
+#endif  // HAVE_SEVENZIP_SIM
+
+}  // namespace

@@ -1,0 +1,298 @@
+// Tests of the catalogue file reader and of the simulated profile calls it relies on.
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "catalog/CatalogFile.h"
+#include "platform/Profile.h"
+#include "tests/unit/SimFixture.h"
+
+namespace {
+
+using catalog::ReadCatalog;
+using catalog::ResolveModel;
+using Listing = std::vector<std::pair<int, std::string>>;
+
+std::string Section(const std::string& name, const std::vector<std::string>& names) {
+    std::string text = "[" + name + "]\r\n";
+    for (size_t i = 0; i < names.size(); ++i) {
+        text += "PrintName" + std::to_string(i + 1) + "=" + names[i] + "\r\n";
+    }
+    return text;
+}
+
+Listing Flatten(const std::vector<catalog::CatalogEntry>& entries) {
+    Listing out;
+    for (const auto& e : entries) {
+        out.emplace_back(e.section, e.name);
+    }
+    return out;
+}
+
+class CatalogFileTest : public SimTest {
+  protected:
+    static Listing Read(const std::string& content) {
+        WriteFile(catalog::kCatalogPath, content);
+        return Flatten(ReadCatalog());
+    }
+};
+
+TEST_F(CatalogFileTest, NamesKeepFileOrderAndTheirSectionIndex) {
+    const Listing got = Read(Section("First", {"A1", "A2"}) + Section("Second", {"B1"}) +
+                             Section("Third", {"C1", "C2", "C3"}));
+    EXPECT_EQ(got, (Listing{{0, "A1"}, {0, "A2"}, {1, "B1"}, {2, "C1"}, {2, "C2"}, {2, "C3"}}));
+}
+
+TEST_F(CatalogFileTest, GapInKeyNumbersEndsTheSection) {
+    const Listing got = Read("[Gap]\r\nPrintName1=One\r\nPrintName2=Two\r\nPrintName4=Four\r\n" +
+                             Section("Next", {"N"}));
+    EXPECT_EQ(got, (Listing{{0, "One"}, {0, "Two"}, {1, "N"}}));
+}
+
+TEST_F(CatalogFileTest, EmptyValuesEndTheSectionAndEmptySectionsStillCount) {
+    const Listing got = Read(
+        "[Blank]\r\nPrintName1=Kept\r\nPrintName2=\r\nPrintName3=Lost\r\n"
+        "[QuotedEmpty]\r\nPrintName1=\"\"\r\nPrintName2=Lost\r\n"
+        "[OnlyBlanks]\r\nPrintName1=   \r\nPrintName2=Lost\r\n"
+        "[NoKeys]\r\n"
+        "[Other]\r\nOtherKey=Lost\r\n" +
+        Section("Last", {"Z"}));
+    EXPECT_EQ(got, (Listing{{0, "Kept"}, {5, "Z"}}));
+}
+
+TEST_F(CatalogFileTest, AtMostFiftyNamesPerSection) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= 55; ++i) {
+        names.push_back("Model " + std::to_string(i));
+    }
+    const Listing got = Read(Section("Many", names) + Section("After", {"Tail"}));
+    ASSERT_EQ(got.size(), 51u);
+    EXPECT_EQ(got[49], (std::pair<int, std::string>{0, "Model 50"}));
+    EXPECT_EQ(got[50], (std::pair<int, std::string>{1, "Tail"}));
+}
+
+TEST_F(CatalogFileTest, NamesLongerThan127AreCut) {
+    const std::string n127(127, 'a');
+    const std::string n128 = std::string(127, 'b') + "X";
+    const std::string n300 = std::string(127, 'c') + std::string(173, 'Y');
+    const Listing got = Read(Section("Long", {n127, n128, n300}));
+    EXPECT_EQ(got, (Listing{{0, n127}, {0, std::string(127, 'b')}, {0, std::string(127, 'c')}}));
+}
+
+TEST_F(CatalogFileTest, KeysAreMatchedWithoutRegardToCase) {
+    const Listing got =
+        Read("[Mixed]\r\nprintname1=Lower\r\nPRINTNAME2=Upper\r\npRiNtNaMe3=Odd\r\n");
+    EXPECT_EQ(got, (Listing{{0, "Lower"}, {0, "Upper"}, {0, "Odd"}}));
+}
+
+TEST_F(CatalogFileTest, SectionsDifferingOnlyInCaseShareTheFirstOnesKeys) {
+    // The profile calls look a section up by name, case-insensitively, and take the first.
+    const Listing got =
+        Read(Section("Series", {"First"}) + Section("SERIES", {"Second"}) + Section("X", {"Y"}));
+    EXPECT_EQ(got, (Listing{{0, "First"}, {1, "First"}, {2, "Y"}}));
+}
+
+TEST_F(CatalogFileTest, ValuesAreTrimmedAndUnquoted) {
+    const Listing got = Read(
+        "[Quotes]\r\n"
+        "PrintName1 =   Plain Name   \r\n"
+        "PrintName2=\"  Padded  \"\r\n"
+        "PrintName3='Single'\r\n"
+        "PrintName4=\"Unbalanced\r\n"
+        "PrintName5=\"Mixed'\r\n"
+        "PrintName6=Inner \"quotes\" stay\r\n");
+    EXPECT_EQ(got, (Listing{{0, "Plain Name"},
+                            {0, "  Padded  "},
+                            {0, "Single"},
+                            {0, "\"Unbalanced"},
+                            {0, "\"Mixed'"},
+                            {0, "Inner \"quotes\" stay"}}));
+}
+
+TEST_F(CatalogFileTest, MissingFileGivesNoNamesAndNothingResolves) {
+    EXPECT_FALSE(Exists(catalog::kCatalogPath));
+    const auto entries = ReadCatalog();
+    EXPECT_TRUE(entries.empty());
+    for (int selection : {-1, 0, 7, 34}) {
+        EXPECT_EQ(ResolveModel(entries, selection, "Anything"), selection);
+    }
+}
+
+TEST_F(CatalogFileTest, UnreadableSectionListGivesNoNames) {
+    WriteFile(catalog::kCatalogPath, Section("S", {"Name"}));
+    sim::FailCall("GetPrivateProfileSectionNamesA", sys::err::AccessDenied);
+    EXPECT_TRUE(ReadCatalog().empty());
+}
+
+// Section names of the given length whose list with its NULs takes `total` bytes.
+std::string SectionsFilling(size_t total, size_t nameLength, std::vector<std::string>& names) {
+    std::string text;
+    size_t used = 0;
+    for (int k = 0; used < total; ++k) {
+        const size_t length = std::min(nameLength, total - used - 1);
+        std::string name = std::to_string(k) + "_";
+        name.resize(length, 's');
+        names.push_back(name);
+        text += Section(name, {"Model " + std::to_string(k)});
+        used += name.size() + 1;
+    }
+    return text;
+}
+
+TEST_F(CatalogFileTest, SectionListOverflowKeepsTheSectionsThatFit) {
+    // 90 bytes a section: 33 fit into the 3000-byte buffer, the 34th is cut, the rest are lost.
+    std::vector<std::string> names;
+    const std::string text = SectionsFilling(40 * 90, 89, names);
+    ASSERT_EQ(names.size(), 40u);
+    const Listing got = Read(text);
+    ASSERT_EQ(got.size(), 33u);
+    for (int k = 0; k < 33; ++k) {
+        EXPECT_EQ(got[static_cast<size_t>(k)],
+                  (std::pair<int, std::string>{k, "Model " + std::to_string(k)}));
+    }
+}
+
+TEST_F(CatalogFileTest, SectionListFillingTheBufferExactly) {
+    // 2999 bytes of names plus the final NUL fit; one byte more cuts the last name.
+    std::vector<std::string> fit;
+    Listing got = Read(SectionsFilling(2999, 60, fit));
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.back(), (std::pair<int, std::string>{static_cast<int>(fit.size()) - 1,
+                                                       "Model " + std::to_string(fit.size() - 1)}));
+    EXPECT_EQ(got.size(), fit.size());
+
+    std::vector<std::string> over;
+    got = Read(SectionsFilling(3000, 60, over));
+    EXPECT_EQ(got.size(), over.size() - 1);
+    EXPECT_EQ(got.back().first, static_cast<int>(over.size()) - 2);
+}
+
+TEST_F(CatalogFileTest, OverlongSectionNameIsSkippedButCounted) {
+    const std::string name99(99, 'n');
+    const std::string name100(100, 'm');
+    const std::string name150(150, 'l');
+    const Listing got =
+        Read(Section("Before", {"B"}) + Section(name99, {"Fits"}) + Section(name100, {"TooLong"}) +
+             Section(name150, {"Longer"}) + Section("After", {"A"}));
+    EXPECT_EQ(got, (Listing{{0, "B"}, {1, "Fits"}, {4, "A"}}));
+}
+
+TEST_F(CatalogFileTest, OneNamePerSectionMapsComboIndexToCatalogIndex) {
+    std::string text;
+    for (int k = 0; k < 35; ++k) {
+        text += Section("Model" + std::to_string(k), {"Printer " + std::to_string(k)});
+    }
+    WriteFile(catalog::kCatalogPath, text);
+    const auto entries = ReadCatalog();
+    ASSERT_EQ(entries.size(), 35u);
+    for (int i = 0; i < 35; ++i) {
+        EXPECT_EQ(ResolveModel(entries, i, entries[static_cast<size_t>(i)].name), i);
+    }
+}
+
+TEST_F(CatalogFileTest, SameNameInTwoSectionsResolvesToTheLaterOne) {
+    WriteFile(catalog::kCatalogPath, Section("G1", {"Shared", "Only0"}) + Section("G2", {"Only1"}) +
+                                         Section("G3", {"Other", "Shared"}));
+    const auto entries = ReadCatalog();
+    const Listing got = Flatten(entries);
+    ASSERT_EQ(got,
+              (Listing{{0, "Shared"}, {0, "Only0"}, {1, "Only1"}, {2, "Other"}, {2, "Shared"}}));
+    EXPECT_EQ(ResolveModel(entries, 0, "Shared"), 2);
+    EXPECT_EQ(ResolveModel(entries, 4, "Shared"), 2);
+    EXPECT_EQ(ResolveModel(entries, 1, "Only0"), 0);
+    EXPECT_EQ(ResolveModel(entries, 2, "Only1"), 1);
+}
+
+TEST_F(CatalogFileTest, ResolveComparesExactlyElseKeepsTheSelection) {
+    WriteFile(catalog::kCatalogPath, Section("A", {"Alpha"}) + Section("B", {"Beta"}));
+    const auto entries = ReadCatalog();
+    EXPECT_EQ(ResolveModel(entries, 0, "Beta"), 1);
+    EXPECT_EQ(ResolveModel(entries, 5, "beta"), 5);
+    EXPECT_EQ(ResolveModel(entries, 5, "Beta "), 5);
+    EXPECT_EQ(ResolveModel(entries, 5, ""), 5);
+}
+
+// The Win32 profile semantics the reader depends on, as the simulated platform gives them.
+class SimProfileTest : public SimTest {
+  protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        WriteFile(kFile,
+                  "[Alpha]\r\nKey=first\r\nKey=second\r\n[Beta]\r\n[Alpha]\r\nKey=third\r\n");
+    }
+    static constexpr const char* kFile = "C:\\test.ini";
+};
+
+TEST_F(SimProfileTest, SectionNamesAreNulSeparatedWithDoubleNul) {
+    char buffer[32];
+    std::fill(std::begin(buffer), std::end(buffer), '#');
+    const sys::Dword n = sys::GetPrivateProfileSectionNamesA(buffer, sizeof buffer, kFile);
+    ASSERT_EQ(n, 17u);  // "Alpha\0Beta\0Alpha\0" without the final NUL
+    EXPECT_EQ(std::string(buffer, n + 1), std::string("Alpha\0Beta\0Alpha\0\0", 18));
+}
+
+TEST_F(SimProfileTest, SectionNamesOverflowReturnsSizeMinusTwo) {
+    // Exactly enough room: all names and the final NUL.
+    char exact[18];
+    EXPECT_EQ(sys::GetPrivateProfileSectionNamesA(exact, sizeof exact, kFile), 17u);
+    EXPECT_EQ(std::string(exact, 18), std::string("Alpha\0Beta\0Alpha\0\0", 18));
+
+    // One byte short: the last name is cut and the list still ends in a double NUL.
+    char shortBy1[17];
+    std::fill(std::begin(shortBy1), std::end(shortBy1), '#');
+    EXPECT_EQ(sys::GetPrivateProfileSectionNamesA(shortBy1, sizeof shortBy1, kFile), 15u);
+    EXPECT_EQ(std::string(shortBy1, 17), std::string("Alpha\0Beta\0Alph\0\0", 17));
+
+    // A cut right after a name leaves no partial name behind.
+    char atBoundary[13];
+    EXPECT_EQ(sys::GetPrivateProfileSectionNamesA(atBoundary, sizeof atBoundary, kFile), 11u);
+    EXPECT_EQ(std::string(atBoundary, 13), std::string("Alpha\0Beta\0\0\0", 13));
+}
+
+TEST_F(SimProfileTest, EmptySectionNameIsNotListed) {
+    // An empty name would read as the end of the list.
+    WriteFile(kFile, "[One]\r\nk=1\r\n[]\r\nk=2\r\n[Two]\r\nk=3\r\n");
+    char buffer[64];
+    const sys::Dword n = sys::GetPrivateProfileSectionNamesA(buffer, sizeof buffer, kFile);
+    EXPECT_EQ(std::string(buffer, n + 1), std::string("One\0Two\0\0", 9));
+}
+
+TEST_F(SimProfileTest, MissingFileListsNothing) {
+    char buffer[8];
+    std::fill(std::begin(buffer), std::end(buffer), '#');
+    EXPECT_EQ(sys::GetPrivateProfileSectionNamesA(buffer, sizeof buffer, "C:\\none.ini"), 0u);
+    EXPECT_EQ(buffer[0], '\0');
+}
+
+TEST_F(SimProfileTest, StringLookupTakesTheFirstMatch) {
+    char value[16];
+    EXPECT_EQ(sys::GetPrivateProfileStringA("ALPHA", "KEY", nullptr, value, sizeof value, kFile),
+              5u);
+    EXPECT_STREQ(value, "first");
+}
+
+TEST_F(SimProfileTest, StringIsCutToTheBuffer) {
+    char value[4];
+    EXPECT_EQ(sys::GetPrivateProfileStringA("Alpha", "Key", nullptr, value, sizeof value, kFile),
+              3u);
+    EXPECT_STREQ(value, "fir");
+}
+
+TEST_F(SimProfileTest, DefaultLosesTrailingBlanksAndNullMeansEmpty) {
+    char value[16];
+    EXPECT_EQ(sys::GetPrivateProfileStringA("Beta", "Key", "dflt  ", value, sizeof value, kFile),
+              4u);
+    EXPECT_STREQ(value, "dflt");
+    std::fill(std::begin(value), std::end(value), '#');
+    EXPECT_EQ(sys::GetPrivateProfileStringA("Beta", "Key", nullptr, value, sizeof value, kFile),
+              0u);
+    EXPECT_EQ(value[0], '\0');
+    EXPECT_EQ(
+        sys::GetPrivateProfileStringA("Alpha", "Key", "d", value, sizeof value, "C:\\none.ini"),
+        1u);
+    EXPECT_STREQ(value, "d");
+}
+
+}  // namespace
