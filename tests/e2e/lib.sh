@@ -98,6 +98,9 @@ e2e_start_display() {
     E2E_XVFB=1
 }
 
+# e2e_id IDC_NAME: a control id as res/resource.h defines it.
+e2e_id() { awk -v n="$1" '$1 == "#define" && $2 == n { print $3 }' "$E2E_REPO/res/resource.h"; }
+
 e2e_wine_version() { wine --version 2>/dev/null | tr -cs 'A-Za-z0-9.' '-' | sed 's/^-//; s/-$//'; }
 
 # Runs one Wine command on a prefix, bounded in time.

@@ -9,7 +9,10 @@ export LC_ALL=C
 template=(python3 "$here/dialog_template.py" --inc "$E2E_REPO/res/Dialogs.inc"
     --ids "$E2E_REPO/res/resource.h" --dialog IDD_INSTALL)
 caption=$("${template[@]}" --caption)
-readonly IDC_DRIVER_COMBO=1000 IDC_PRINTER_NAME=1001 IDC_STATUS=1011 IDC_INSTALL=1012
+IDC_DRIVER_COMBO=$(e2e_id IDC_DRIVER_COMBO)
+IDC_PRINTER_NAME=$(e2e_id IDC_PRINTER_NAME)
+IDC_STATUS=$(e2e_id IDC_STATUS)
+IDC_INSTALL=$(e2e_id IDC_INSTALL)
 readonly START_MS=30000 READY_MS=90000 END_SECONDS=30
 
 for need in "$E2E_BUILD/DriverInstaller.exe" "$E2E_PROBE"; do

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Every check from scratch: set-up, host build and unit tests, Windows build, Wine end-to-end tests.
+set -uo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo" || exit 1
+start=$SECONDS
+failed=()
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-2}
+
+stage() { echo "==== $* ($((SECONDS - start)) s)"; }
+
+finish() {
+    echo "==== time taken: $((SECONDS - start)) s"
+    if ((${#failed[@]})); then
+        echo "FAILED: ${failed[*]}"
+        exit 1
+    fi
+    echo "all passed"
+    exit 0
+}
+
+stage "set-up"
+if ! bash tools/setup.sh </dev/null; then
+    failed+=("set-up")
+    finish
+fi
+
+stage "host build and unit tests"
+if cmake --preset host && cmake --build --preset host; then
+    ctest --preset host --timeout 600 </dev/null || failed+=("unit tests")
+else
+    failed+=("host build")
+fi
+
+stage "win32 build"
+win32_ok=0
+if cmake --preset win32 && cmake --build --preset win32; then
+    win32_ok=1
+else
+    failed+=("win32 build")
+fi
+if [[ -f tools/package/build-package.sh ]]; then
+    bash tools/package/build-package.sh </dev/null || failed+=("driver package")
+else
+    echo "notice: tools/package/build-package.sh not present, no DriverData.Drv is built"
+fi
+
+stage "end-to-end tests under Wine"
+passed_total=0
+failed_total=0
+if ((win32_ok)); then
+    for t in tests/e2e/test_*.sh; do
+        [[ -f "$t" ]] || continue
+        echo "---- $t"
+        out=$(mktemp "${TMPDIR:-/tmp}/e2e-out.XXXXXX")
+        timeout -k 10 1200 bash "$t" </dev/null 2>&1 | tee "$out"
+        rc=${PIPESTATUS[0]}
+        counts=$(tail -n 1 "$out")
+        rm -f "$out"
+        if [[ $counts =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+            passed_total=$((passed_total + BASH_REMATCH[1]))
+            failed_total=$((failed_total + BASH_REMATCH[2]))
+        else
+            # A script that died before its summary still counts as one failure.
+            failed_total=$((failed_total + 1))
+        fi
+        ((rc == 0)) || failed+=("$t")
+    done
+else
+    echo "notice: end-to-end tests skipped, the win32 build failed"
+    failed_total=1
+fi
+echo "$passed_total passed, $failed_total failed"
+
+finish

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Machine set-up for building and testing on Debian 12 (as root); idempotent, seconds when done before.
+set -euo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+packages=(
+    cmake ninja-build g++ googletest libgtest-dev libarchive-dev p7zip-full
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64 libz-mingw-w64-dev
+    wine wine32:i386 wine64 xvfb xdotool imagemagick x11-apps fonts-liberation socat gcc-multilib
+    dpkg-dev clang-format
+)
+
+installed() {
+    [[ $(dpkg-query -W -f='${Status}' "$1" 2>/dev/null) == "install ok installed" ]]
+}
+
+as_root() {
+    if [[ $(id -u) -ne 0 ]]; then
+        echo "setup: $1 needs root; run: sudo bash tools/setup.sh" >&2
+        exit 1
+    fi
+}
+
+log=$(mktemp "${TMPDIR:-/tmp}/setup.XXXXXX")
+trap 'rm -f "$log"' EXIT
+quietly() {
+    if ! "$@" >"$log" 2>&1 </dev/null; then
+        echo "setup: failed: $*" >&2
+        tail -n 40 "$log" >&2
+        exit 1
+    fi
+}
+
+need_update=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root "adding the i386 architecture (for wine32)"
+    quietly dpkg --add-architecture i386
+    need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    installed "$p" || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+    as_root "installing ${missing[*]}"
+    echo "setup: installing ${missing[*]}"
+    need_update=1
+fi
+# Package lists are only refreshed when something must be installed: a finished machine
+# needs no network.
+if ((need_update)); then
+    export DEBIAN_FRONTEND=noninteractive
+    quietly apt-get update -q
+    if ((${#missing[@]})); then
+        quietly apt-get install -y -q "${missing[@]}"
+    fi
+fi
+
+libarchive=$repo/tools/thirdparty/build-libarchive.sh
+if [[ -f "$libarchive" ]]; then
+    for triplet in i686-w64-mingw32 x86_64-w64-mingw32; do
+        # Cached by version outside the checkout: a no-op after the first run.
+        prefix=$(bash "$libarchive" "$triplet" </dev/null | tail -n 1)
+        echo "setup: libarchive for $triplet in $prefix"
+    done
+else
+    echo "setup: notice: tools/thirdparty/build-libarchive.sh not present, mingw libarchive skipped"
+fi
+echo "setup: done"
