@@ -1,0 +1,254 @@
+// The main dialog end to end on the simulated platform: its start-up state, the worker's
+// preparation, the form's behaviours, the install command's guards, and the clean-up on close.
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+
+#include "app/InstallDialog.h"
+#include "platform/Thread.h"
+#include "res/resource.h"
+#include "tests/unit/SimFixture.h"
+#ifdef HAVE_SEVENZIP_SIM
+#include "tools/sevenzip/SimModule.h"
+#endif
+
+namespace {
+
+constexpr int D = IDD_INSTALL;
+
+bool InstallEnabled() {
+    auto c = sim::ui::Control(D, IDC_INSTALL);
+    return c && c->enabled;
+}
+
+void WaitForReady() {
+    sim::ui::WaitUntil(D, InstallEnabled, "the worker to enable Install");
+}
+
+std::string StatusLine() {
+    return sim::ui::Control(D, IDC_STATUS)->text;
+}
+
+const char* const kCatalogue =
+    "[Receipt A]\nPrintName1=TR-210 Receipt\n"
+    "[Receipt B]\nPrintName1=TR-220 Receipt\nPrintName2=TR-220 Kitchen\n"
+    "[Receipt C]\nPrintName1=TR-230 Receipt\n";
+
+}  // namespace
+
+class InstallDialogTest : public SimTest {};
+
+TEST_F(InstallDialogTest, StartsWithItsDefaultsAndBecomesReadyWithoutAPackage) {
+    InstallDialog dialog;
+    WaitForReady();
+    sim::ui::Close(D);
+    EXPECT_EQ(dialog.DoModal(), ui::id::Cancel);
+
+    EXPECT_EQ(sim::ui::Caption(D), "Configure & Install");
+    EXPECT_EQ(sim::ui::Control(D, IDC_SET_DEFAULT)->check, 1);
+    EXPECT_EQ(sim::ui::Control(D, IDC_DRIVER_COMBO)->items.size(), 0u);
+    EXPECT_EQ(StatusLine(), "Current Systems is Microsoft Windows 7  32\xCE\xBB");
+    EXPECT_EQ(sim::ui::Control(D, IDC_INSTALL)->text, "&Install");
+    EXPECT_EQ(sim::ui::Control(D, ui::id::Cancel)->text, "&Cancel");
+
+    auto list = *sim::ui::Control(D, IDC_PORT_TYPES);
+    EXPECT_EQ(list.columns, (std::vector<std::string>{"Port", "Description"}));
+    EXPECT_EQ(list.columnWidths, (std::vector<int>{110, 450}));
+    ASSERT_EQ(list.rows.size(), 4u);
+    EXPECT_EQ(
+        list.rows[3].texts,
+        (std::vector<std::string>{
+            "TCP/IP port", "The program will prompt you to create a TCP/IP port or configure"}));
+    EXPECT_NE(list.rows[0].state & ui::ListView::StateSelected, 0u);
+    EXPECT_EQ(list.extendedStyle & (ui::ListView::ExGridLines | ui::ListView::ExFullRowSelect |
+                                    ui::ListView::ExTrackSelect),
+              ui::ListView::ExGridLines | ui::ListView::ExFullRowSelect);
+
+    EXPECT_EQ(dialog.receiptGroup1Size + dialog.receiptGroup2Size + dialog.receiptGroup3Size +
+                  dialog.receiptGroup4Size,
+              30);
+    EXPECT_EQ(dialog.labelModelCount, 5);
+    EXPECT_EQ(dialog.parity, 'N');
+    EXPECT_EQ(dialog.dataBits, 8);
+    EXPECT_EQ(dialog.stopBits, 1);
+    EXPECT_EQ(dialog.serialEventMask, 3);
+    EXPECT_EQ(dialog.baudRate, 0);
+    EXPECT_EQ(dialog.is64BitWindows, 0);
+}
+
+TEST_F(InstallDialogTest, InstallStaysDisabledUntilThePreparationIsDone) {
+    // An archiver that holds the worker inside the extraction until the test lets it go.
+    static std::mutex mu;
+    static std::condition_variable cv;
+    static bool release = false;
+    release = false;
+    sim::Module slow;
+    slow.exports["SevenZip"] =
+        reinterpret_cast<sys::ProcAddress>(+[](void*, const char*, char*, sys::Dword) -> int {
+            std::unique_lock lock(mu);
+            cv.wait(lock, [] { return release; });
+            return 1;
+        });
+    sim::RegisterModule("7-zip32.dll", slow);
+    WriteFile("C:\\7-zip32.dll", "dll");
+    WriteFile("C:\\DriverData.Drv", "package");
+
+    InstallDialog dialog;
+    sim::ui::WaitUntil(
+        D, [] { return StatusLine() == "Reading driver file..."; }, "unpacking");
+    sim::ui::Call(D, [] {
+        EXPECT_FALSE(InstallEnabled());
+        std::lock_guard lock(mu);
+        release = true;
+        cv.notify_all();
+    });
+    WaitForReady();
+    sim::ui::Close(D);
+    dialog.DoModal();
+    EXPECT_EQ(sim::LoadedModuleCount(), 0);  // unloaded after the extraction
+}
+
+TEST_F(InstallDialogTest, ChoosingADriverOverwritesThePrinterName) {
+    WriteFile("C:\\DriverName.cfg", kCatalogue);
+    InstallDialog dialog;
+    WaitForReady();
+    sim::ui::Call(D, [] {
+        auto combo = *sim::ui::Control(D, IDC_DRIVER_COMBO);
+        EXPECT_EQ(combo.items, (std::vector<std::string>{"TR-210 Receipt", "TR-220 Receipt",
+                                                         "TR-220 Kitchen", "TR-230 Receipt"}));
+        EXPECT_EQ(combo.curSel, 0);
+        EXPECT_EQ(sim::ui::Control(D, IDC_PRINTER_NAME)->text, "TR-210 Receipt");
+    });
+    sim::ui::TypeText(D, IDC_PRINTER_NAME, "Front desk");
+    sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, 2);
+    sim::ui::Close(D);
+    dialog.DoModal();
+    EXPECT_EQ(sim::ui::Control(D, IDC_PRINTER_NAME)->text, "TR-220 Kitchen");
+}
+
+TEST_F(InstallDialogTest, StatusAndSerialMessagesFromOtherThreadsReachTheDialog) {
+    InstallDialog dialog;
+    WaitForReady();
+    sim::ui::Call(D, [&] {
+        sys::Thread other;
+        other.Start([&] {
+            dialog.ShowStatus("Checking COM3:");
+            dialog.SendMessageA(InstallDialog::kSerialDataMessage, 0x41, 3);
+        });
+        EXPECT_TRUE(dialog.WaitForThread(other, 10000));
+        // The send was synchronous: the line shows the text before the sender went on.
+        EXPECT_EQ(StatusLine(), "Checking COM3:");
+        EXPECT_EQ(dialog.serialResponseSeen, 1);
+    });
+    sim::ui::Close(D);
+    dialog.DoModal();
+}
+
+TEST_F(InstallDialogTest, CloseBoxCancelsAndRemovesTheUnpackedFiles) {
+    WriteFile("C:\\Barcode\\x86\\qlvMONNT.dll", "m");
+    WriteFile("C:\\Ticket\\x64\\TR240.GPD", "g");
+    WriteFile("C:\\DriverName.cfg", kCatalogue);
+    InstallDialog dialog;
+    WaitForReady();
+    sim::ui::Close(D);
+    EXPECT_EQ(dialog.DoModal(), ui::id::Cancel);
+    EXPECT_FALSE(Exists("C:\\Barcode"));
+    EXPECT_FALSE(Exists("C:\\Ticket"));
+    EXPECT_FALSE(Exists("C:\\DriverName.cfg"));
+}
+
+TEST_F(InstallDialogTest, CancelBeforeThePackageWasUnpackedStillCleansUp) {
+    WriteFile("C:\\Ticket\\x86\\old.GPD", "left from an earlier run");
+    InstallDialog dialog;
+    sim::ui::Click(D, ui::id::Cancel);
+    EXPECT_EQ(dialog.DoModal(), ui::id::Cancel);
+    EXPECT_FALSE(Exists("C:\\Ticket"));
+}
+
+TEST_F(InstallDialogTest, InstallWithoutDriverListSaysSoAndStaysAvailable) {
+    sim::ui::AnswerMessageBox("No driver list was found", ui::id::Ok);
+    InstallDialog dialog;
+    WaitForReady();
+    sim::ui::Click(D, IDC_INSTALL);
+    sim::ui::Call(D, [] { EXPECT_TRUE(InstallEnabled()); });
+    sim::ui::Close(D);
+    dialog.DoModal();
+
+    auto boxes = sim::ui::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].scripted);
+    EXPECT_NE(boxes[0].text.find("DriverData.Drv"), std::string::npos);
+}
+
+TEST_F(InstallDialogTest, InstallReadsTheFormPortTypeAndModel) {
+    WriteFile("C:\\DriverName.cfg", kCatalogue);
+    InstallDialog dialog;
+    WaitForReady();
+    sim::ui::Call(D, [&] {
+        dialog.parallelPorts = {"LPT1:", "LPT2:"};
+        dialog.portName = "unchanged";
+    });
+    sim::ui::ClickCheck(D, IDC_SET_DEFAULT);
+    sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, 2);  // the second name of the second section
+    sim::ui::SelectListRow(D, IDC_PORT_TYPES, 2);
+    sim::ui::Click(D, IDC_INSTALL);
+    sim::ui::Call(D, [&] {
+        EXPECT_EQ(dialog.setDefaultPrinter, 0);
+        EXPECT_EQ(dialog.portType, 2);
+        EXPECT_EQ(dialog.portName, "LPT1:");
+        EXPECT_EQ(dialog.selectedModel, 1);
+    });
+    // No row selected: the previous port type holds; its empty list leaves the port alone.
+    sim::ui::SelectListRow(D, IDC_PORT_TYPES, 3);
+    sim::ui::SelectListRow(D, IDC_PORT_TYPES, -1);
+    sim::ui::Click(D, IDC_INSTALL);
+    sim::ui::Call(D, [&] {
+        EXPECT_EQ(dialog.portType, 2);
+        dialog.parallelPorts.clear();
+        dialog.portName = "kept";
+    });
+    sim::ui::Click(D, IDC_INSTALL);
+    sim::ui::Call(D, [&] { EXPECT_EQ(dialog.portName, "kept"); });
+    sim::ui::Close(D);
+    dialog.DoModal();
+    EXPECT_TRUE(sim::ui::MessageBoxes().empty());
+}
+
+TEST_F(InstallDialogTest, FinishEndsTheProgramWithoutInstallingAgain) {
+    WriteFile("C:\\DriverName.cfg", kCatalogue);
+    InstallDialog dialog;
+    WaitForReady();
+    sim::ui::Call(D, [&] { dialog.installButton.SetWindowTextA("&Finish"); });
+    sim::ui::Click(D, IDC_INSTALL);
+    EXPECT_EQ(dialog.DoModal(), ui::id::Ok);
+    EXPECT_FALSE(Exists("C:\\DriverName.cfg"));
+}
+
+#ifdef HAVE_SEVENZIP_SIM
+TEST_F(InstallDialogTest, ThePackageIsUnpackedAndItsCatalogueFillsTheList) {
+    // A real package made with the 7z command, beside the program in C:\Setup.
+    const std::string stage = sim::Root() + "/stage";
+    WriteFile("C:\\stage\\DriverName.cfg", kCatalogue);
+    WriteFile("C:\\stage\\Ticket\\x86\\TR240.GPD", "*GPDFileVersion: \"1.0\"");
+    std::filesystem::create_directories(sim::HostPath("C:\\Setup"));
+    const std::string archive = sim::HostPath("C:\\Setup") + "/DriverData.Drv";
+    const std::string command =
+        "cd '" + stage + "' && 7z a -t7z -bd '" + archive + "' . > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    WriteFile("C:\\Setup\\7-zip32.dll", "dll");
+    sevenzip::RegisterSimModule();
+    sim::SetCurrentDirectory("C:\\Setup");
+
+    InstallDialog dialog;
+    WaitForReady();
+    sim::ui::Call(D, [&] {
+        EXPECT_TRUE(Exists("C:\\Ticket\\x86\\TR240.GPD"));
+        EXPECT_EQ(sim::ui::Control(D, IDC_DRIVER_COMBO)->items.size(), 4u);
+    });
+    sim::ui::Close(D);
+    dialog.DoModal();
+    EXPECT_FALSE(Exists("C:\\Ticket"));
+    EXPECT_FALSE(Exists("C:\\DriverName.cfg"));
+}
+#endif
