@@ -221,6 +221,9 @@ bool FileSearch::First(const std::string& pattern, FindData& out) {
 }
 
 bool FileSearch::Next(FindData& out) {
+    if (sim::ShouldFail("FindNextFileA")) {
+        return false;
+    }
     if (!impl_ || impl_->next >= impl_->entries.size()) {
         SetLastError(18);  // ERROR_NO_MORE_FILES
         return false;
@@ -382,15 +385,23 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
 }
 
 std::string GetCurrentDirectoryA() {
+    sim::CountCall("GetCurrentDirectoryA");
+    if (sim::ShouldFail("GetCurrentDirectoryA")) {
+        return {};
+    }
     std::lock_guard lock(M().mu);
     return M().currentDirectory;
 }
 
+// Both fail as the real calls do, with an empty result.
 std::string GetSystemDirectoryA() {
-    return "C:\\Windows\\system32";
+    sim::CountCall("GetSystemDirectoryA");
+    return sim::ShouldFail("GetSystemDirectoryA") ? std::string() : "C:\\Windows\\system32";
 }
+
 std::string GetWindowsDirectoryA() {
-    return "C:\\Windows";
+    sim::CountCall("GetWindowsDirectoryA");
+    return sim::ShouldFail("GetWindowsDirectoryA") ? std::string() : "C:\\Windows";
 }
 
 }  // namespace sys

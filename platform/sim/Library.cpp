@@ -14,6 +14,10 @@ namespace sim {
 namespace {
 
 int SYS_WINAPI SimIsWow64Process(void* process, int* wow64) {
+    sim::CountCall("IsWow64Process");
+    if (sim::ShouldFail("IsWow64Process")) {
+        return 0;
+    }
     if (process == nullptr || wow64 == nullptr) {
         sys::SetLastError(sys::err::InvalidHandle);
         return 0;
@@ -148,6 +152,9 @@ bool FreeLibrary(ModuleHandle module) {
 
 ModuleHandle GetModuleHandleA(const std::string& name) {
     sim::CountCall("GetModuleHandleA");
+    if (sim::ShouldFail("GetModuleHandleA")) {
+        return nullptr;
+    }
     std::lock_guard lock(M().mu);
     auto it = M().modules.find(Lower(sim::WithDll(sim::BaseName(name))));
     if (it == M().modules.end() || (it->first != "kernel32.dll" && it->second.loads == 0)) {
@@ -172,6 +179,9 @@ void* GetCurrentProcess() {
 
 bool GetVersionExA(VersionInfo& info) {
     sim::CountCall("GetVersionExA");
+    if (sim::ShouldFail("GetVersionExA")) {
+        return false;
+    }
     std::lock_guard lock(M().mu);
     const bool extended = info.size == 156;
     if ((info.size != 156 && info.size != 148) || (extended && M().extendedVersionFails) ||

@@ -355,6 +355,9 @@ unsigned RegisterWindowMessageA(const char* name) {
 int MessageBoxA(WindowHandle owner, const std::string& text, const std::string& caption,
                 unsigned flags) {
     sim::CountCall("MessageBoxA");
+    if (sim::ShouldFail("MessageBoxA")) {
+        return 0;
+    }
     PumpRequests();  // a message box's own loop handles messages sent to the thread's windows
     std::lock_guard lock(S().mu);
     sim::ui::ShownBox box{text, caption, flags, 0, false, owner != nullptr};
@@ -504,6 +507,10 @@ void SetCheck(WindowHandle dialog, int id, int state) {
 }
 
 bool SetTimer(WindowHandle dialog, std::uintptr_t timerId, unsigned milliseconds) {
+    sim::CountCall("SetTimer");
+    if (sim::ShouldFail("SetTimer")) {
+        return false;
+    }
     std::lock_guard lock(S().mu);
     auto w = FindOpen(dialog);
     if (!w) {

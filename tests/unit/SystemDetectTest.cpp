@@ -107,6 +107,22 @@ TEST_F(SystemDetectTest, Wow64IsFalseWhenTheLookupFails) {
     EXPECT_FALSE(IsWow64());
 }
 
+TEST_F(SystemDetectTest, Wow64IsFalseWhenTheQueryOrKernelLookupFails) {
+    sim::SetWow64(true, true);
+    sim::FailCall("IsWow64Process", sys::err::InvalidHandle);
+    EXPECT_FALSE(IsWow64());
+    sim::FailCall("GetModuleHandleA", sys::err::ModNotFound);
+    EXPECT_FALSE(IsWow64());
+    EXPECT_TRUE(IsWow64());  // each failure was for one call only
+}
+
+TEST_F(SystemDetectTest, AnExtendedQueryFailingForAnyReasonFallsBack) {
+    sim::SetVersion(2, 5, 1, 2600);
+    sim::FailCall("GetVersionExA", 1150 /* ERROR_OLD_WIN_VERSION */);
+    EXPECT_EQ(VersionCode(), 6);
+    EXPECT_EQ(sim::CallCount("GetVersionExA"), 2);
+}
+
 TEST_F(SystemDetectTest, StatusTextBytes) {
     EXPECT_EQ(SystemStatusText(9, true), "Current Systems is Microsoft Windows 7  64\xCE\xBB");
     EXPECT_EQ(SystemStatusText(9, false), "Current Systems is Microsoft Windows 7  32\xCE\xBB");
