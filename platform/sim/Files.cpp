@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <vector>
 
 #include "platform/Files.h"
@@ -131,6 +132,34 @@ bool FailMissing(const std::string& host) {
     return false;
 }
 
+struct Entry {
+    std::string host;
+    struct stat st {};
+    sys::Dword attributes = 0;
+};
+
+// The common start of a call on an existing path: counted, failed on request, resolved.
+std::optional<Entry> Enter(const char* call, const std::string& path) {
+    sim::CountCall(call);
+    if (sim::ShouldFail(call)) {
+        return std::nullopt;
+    }
+    Entry entry;
+    entry.host = Resolve(path);
+    if (entry.host.empty() || !Exists(entry.host, entry.st)) {
+        FailMissing(entry.host);
+        return std::nullopt;
+    }
+    entry.attributes = AttributesOf(entry.host, entry.st);
+    return entry;
+}
+
+// Sets the last error and gives the failed call's result.
+bool Fail(sys::Dword error) {
+    sys::SetLastError(error);
+    return false;
+}
+
 bool WildcardMatch(const char* pattern, const char* name) {
     if (*pattern == '\0') {
         return *name == '\0';
@@ -237,84 +266,51 @@ void FileSearch::Close() {
 }
 
 Dword GetFileAttributesA(const std::string& path) {
-    sim::CountCall("GetFileAttributesA");
-    if (sim::ShouldFail("GetFileAttributesA")) {
-        return attr::Invalid;
-    }
-    std::string host = Resolve(path);
-    struct stat st {};
-    if (host.empty() || !Exists(host, st)) {
-        FailMissing(host);
-        return attr::Invalid;
-    }
-    return AttributesOf(host, st);
+    auto entry = Enter("GetFileAttributesA", path);
+    return entry ? entry->attributes : attr::Invalid;
 }
 
 bool SetFileAttributesA(const std::string& path, Dword attributes) {
-    sim::CountCall("SetFileAttributesA");
-    if (sim::ShouldFail("SetFileAttributesA")) {
+    auto entry = Enter("SetFileAttributesA", path);
+    if (!entry) {
         return false;
     }
-    std::string host = Resolve(path);
-    struct stat st {};
-    if (host.empty() || !Exists(host, st)) {
-        return FailMissing(host);
-    }
-    mode_t mode = st.st_mode & 07777;
+    mode_t mode = entry->st.st_mode & 07777;
     mode = (attributes & attr::ReadOnly) != 0 ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH))
                                               : (mode | S_IWUSR);
-    return chmod(host.c_str(), mode) == 0;
+    return chmod(entry->host.c_str(), mode) == 0;
 }
 
 bool DeleteFileA(const std::string& path) {
-    sim::CountCall("DeleteFileA");
-    if (sim::ShouldFail("DeleteFileA")) {
+    auto entry = Enter("DeleteFileA", path);
+    if (!entry) {
         return false;
     }
-    std::string host = Resolve(path);
-    struct stat st {};
-    if (host.empty() || !Exists(host, st)) {
-        return FailMissing(host);
-    }
-    const Dword attributes = AttributesOf(host, st);
     // Directories, links to directories and read-only files are refused.
-    if ((attributes & attr::Directory) != 0 || (attributes & attr::ReadOnly) != 0) {
-        SetLastError(err::AccessDenied);
-        return false;
-    }
-    if (unlink(host.c_str()) != 0) {
-        SetLastError(err::AccessDenied);
-        return false;
+    if ((entry->attributes & (attr::Directory | attr::ReadOnly)) != 0 ||
+        unlink(entry->host.c_str()) != 0) {
+        return Fail(err::AccessDenied);
     }
     return true;
 }
 
 bool RemoveDirectoryA(const std::string& path) {
-    sim::CountCall("RemoveDirectoryA");
-    if (sim::ShouldFail("RemoveDirectoryA")) {
+    auto entry = Enter("RemoveDirectoryA", path);
+    if (!entry) {
         return false;
     }
-    std::string host = Resolve(path);
-    struct stat st {};
-    if (host.empty() || !Exists(host, st)) {
-        return FailMissing(host);
+    if ((entry->attributes & attr::Directory) == 0) {
+        return Fail(kErrorDirectory);
     }
-    const Dword attributes = AttributesOf(host, st);
-    if ((attributes & attr::Directory) == 0) {
-        SetLastError(kErrorDirectory);
-        return false;
-    }
-    if ((attributes & attr::ReparsePoint) != 0) {
+    if ((entry->attributes & attr::ReparsePoint) != 0) {
         // A directory link or junction: the link goes, its target stays.
-        return unlink(host.c_str()) == 0;
+        return unlink(entry->host.c_str()) == 0 || Fail(err::AccessDenied);
     }
-    if ((attributes & attr::ReadOnly) != 0) {
-        SetLastError(err::AccessDenied);
-        return false;
+    if ((entry->attributes & attr::ReadOnly) != 0) {
+        return Fail(err::AccessDenied);
     }
-    if (rmdir(host.c_str()) != 0) {
-        SetLastError(errno == ENOTEMPTY || errno == EEXIST ? err::DirNotEmpty : err::AccessDenied);
-        return false;
+    if (rmdir(entry->host.c_str()) != 0) {
+        return Fail(errno == ENOTEMPTY || errno == EEXIST ? err::DirNotEmpty : err::AccessDenied);
     }
     return true;
 }
