@@ -164,7 +164,10 @@ e2e_prefix() {
     E2E_DRIVE_C=$WINEPREFIX/drive_c
     e2e_on_exit "_e2e_server_in '$WINEPREFIX' -k 2>/dev/null; _e2e_server_in '$WINEPREFIX' -w"
     # A persistent server makes every later probe call start in a fraction of a second.
-    _e2e_server_in "$WINEPREFIX" -p
+    _e2e_server_in "$WINEPREFIX" -p </dev/null >/dev/null 2>&1
+    # The first program starts the prefix's services, which stay and keep its output open:
+    # with a pipe there, a later $(...) around a Wine call would never see its end.
+    e2e_wine 120 cmd.exe /c exit </dev/null >/dev/null 2>&1
 }
 
 # e2e_wine <seconds> <program> [args]: a program on this run's prefix.

@@ -13,6 +13,8 @@ IDC_DRIVER_COMBO=$(e2e_id IDC_DRIVER_COMBO)
 IDC_PRINTER_NAME=$(e2e_id IDC_PRINTER_NAME)
 IDC_STATUS=$(e2e_id IDC_STATUS)
 IDC_INSTALL=$(e2e_id IDC_INSTALL)
+IDC_SET_DEFAULT=$(e2e_id IDC_SET_DEFAULT)
+IDC_PORT_TYPES=$(e2e_id IDC_PORT_TYPES)
 readonly START_MS=30000 READY_MS=90000 END_SECONDS=30
 
 for need in "$E2E_BUILD/DriverInstaller.exe" "$E2E_PROBE"; do
@@ -84,8 +86,9 @@ else
     pass "&Install disabled when first seen"
 fi
 
-"${template[@]}" --dump "$dump" --skip-text "$IDC_DRIVER_COMBO,$IDC_PRINTER_NAME,$IDC_STATUS" \
-    --skip-enabled "$skip_enabled" | e2e_count
+# Not a pipeline: the counts must stay in this shell.
+e2e_count < <("${template[@]}" --dump "$dump" \
+    --skip-text "$IDC_DRIVER_COMBO,$IDC_PRINTER_NAME,$IDC_STATUS" --skip-enabled "$skip_enabled")
 e2e_screenshot main-dialog
 
 check "&Install enabled once the preparation is over" \
@@ -131,6 +134,21 @@ first=$(awk -F'\t' '$1 == 0 { print $2 "\t" $3 }' "$combo")
 check "first driver is selected" test "${first%%$'\t'*}" = 1
 name=$(e2e_probe text "$caption" $IDC_PRINTER_NAME)
 check "printer name is the selected driver's name ($name)" test "$name" = "${first#*$'\t'}"
+
+check "\"Set Default Printer\" is ticked" test "$(e2e_probe checked "$caption" $IDC_SET_DEFAULT)" = 1
+
+ports=$E2E_WORK/ports.txt
+e2e_probe listview "$caption" $IDC_PORT_TYPES >"$ports"
+sed 's/^/port types: /' "$ports"
+cat >"$E2E_WORK/ports.want" <<'EOF'
+Serial port	The program will select a available serial port during instalation
+USB port	The program will select a available USB port automatically
+Parallel port	The program will prompt you to select a parallel port before install
+TCP/IP port	The program will prompt you to create a TCP/IP port or configure
+EOF
+check "port-type list shows the four port types with their descriptions" \
+    cmp -s "$E2E_WORK/ports.want" <(cut -f3- "$ports")
+check "exactly one port type is selected" test "$(cut -f2 "$ports" | grep -c 1)" = 1
 
 if ((unpacks)); then
     e2e_probe text "$caption" $IDC_STATUS >"$E2E_WORK/status.txt"

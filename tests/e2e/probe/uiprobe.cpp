@@ -251,6 +251,16 @@ int cmdWaitEnabled(std::string_view caption, int id, DWORD ms) {
                : kNotFound;
 }
 
+int cmdChecked(std::string_view caption, int id) {
+    HWND c = requireItem(caption, id);
+    DWORD_PTR state = 0;
+    if (c == nullptr || !send(c, BM_GETCHECK, 0, 0, &state)) {
+        return kNotFound;
+    }
+    emit(std::to_string(state));
+    return kOk;
+}
+
 int cmdCombo(std::string_view caption, int id) {
     HWND c = requireItem(caption, id);
     if (c == nullptr) {
@@ -390,6 +400,7 @@ int usage() {
         "       uiprobe text <caption> <id>\n"
         "       uiprobe waittext <caption> <id> <substring> <ms>\n"
         "       uiprobe waitenabled <caption> <id> <ms>\n"
+        "       uiprobe checked <caption> <id>\n"
         "       uiprobe combo <caption> <id>\n"
         "       uiprobe listview <caption> <id>\n"
         "       uiprobe click <caption> <id>\n"
@@ -434,6 +445,9 @@ int run(const std::vector<std::string>& a) {
         int id = num(2);
         int ms = num(3);
         result = ok ? cmdWaitEnabled(caption, id, ms) : kUsage;
+    } else if (is("checked", 3)) {
+        int id = num(2);
+        result = ok ? cmdChecked(caption, id) : kUsage;
     } else if (is("combo", 3)) {
         int id = num(2);
         result = ok ? cmdCombo(caption, id) : kUsage;
