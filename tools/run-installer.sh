@@ -14,7 +14,7 @@ else
     echo "notice: tools/package/build-package.sh not present: running without DriverData.Drv"
 fi
 
-# shellcheck source=../tests/e2e/lib.sh
+# shellcheck source=tests/e2e/lib.sh
 source tests/e2e/lib.sh
 caption=$(python3 tests/e2e/dialog_template.py --inc res/Dialogs.inc --ids res/resource.h \
     --dialog IDD_INSTALL --caption)

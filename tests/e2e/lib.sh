@@ -1,5 +1,7 @@
 # Shared by the end-to-end tests and the run command (sourced): X display, Wine prefix, probe, checks.
 # shellcheck shell=bash
+# The E2E_ variables are read by the scripts that source this file.
+# shellcheck disable=SC2034
 
 E2E_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 E2E_CACHE=${THERMAL_CACHE:-/var/cache/thermal-setup}

@@ -3,7 +3,7 @@
 # A check that needs arguments brings tests/e2e/<dir>/run.sh, called with the build directory.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=lib.sh
+# shellcheck source=tests/e2e/lib.sh
 source "$here/lib.sh"
 
 mapfile -t checks < <(find "$E2E_BUILD/tests/e2e" -name '*_check.exe' 2>/dev/null | sort)

@@ -2,7 +2,7 @@
 # Under Wine: the main dialog matches its template, gets ready, and removes the unpacked files when closed.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=lib.sh
+# shellcheck source=tests/e2e/lib.sh
 source "$here/lib.sh"
 export LC_ALL=C
 
@@ -77,9 +77,9 @@ sed 's/^/dump: /' "$dump"
 # The button is created disabled and the worker enables it as its last step, which can be over
 # before the first look; then the status line must already show the worker's system line.
 skip_enabled=
-if [[ $(awk -F'\t' -v id=$IDC_INSTALL '$1 == id { print $4 }' "$dump") == 1 ]]; then
+if [[ $(awk -F'\t' -v id="$IDC_INSTALL" '$1 == id { print $4 }' "$dump") == 1 ]]; then
     skip_enabled=$IDC_INSTALL
-    status=$(e2e_probe text "$caption" $IDC_STATUS)
+    status=$(e2e_probe text "$caption" "$IDC_STATUS")
     check "&Install enabled on first look only after the system line was shown ($status)" \
         test "${status#Current Systems is }" != "$status"
 else
@@ -92,7 +92,7 @@ e2e_count < <("${template[@]}" --dump "$dump" \
 e2e_screenshot main-dialog
 
 check "&Install enabled once the preparation is over" \
-    e2e_probe waitenabled "$caption" $IDC_INSTALL "$READY_MS"
+    e2e_probe waitenabled "$caption" "$IDC_INSTALL" "$READY_MS"
 
 # The names the driver list must show: every PrintName<n> of every section, in file order.
 catalogue_names() {
@@ -111,7 +111,7 @@ EOF
 }
 
 combo=$E2E_WORK/combo.txt
-e2e_probe combo "$caption" $IDC_DRIVER_COMBO >"$combo"
+e2e_probe combo "$caption" "$IDC_DRIVER_COMBO" >"$combo"
 sed 's/^/combo: /' "$combo"
 if ((unpacks)); then
     if (cd "$E2E_WORK" && timeout 60 7z e -y -o"$E2E_WORK/pkg" "$run/DriverData.Drv" DriverName.cfg \
@@ -132,13 +132,13 @@ if [[ -s "$E2E_WORK/expected.txt" ]]; then
 fi
 first=$(awk -F'\t' '$1 == 0 { print $2 "\t" $3 }' "$combo")
 check "first driver is selected" test "${first%%$'\t'*}" = 1
-name=$(e2e_probe text "$caption" $IDC_PRINTER_NAME)
+name=$(e2e_probe text "$caption" "$IDC_PRINTER_NAME")
 check "printer name is the selected driver's name ($name)" test "$name" = "${first#*$'\t'}"
 
-check "\"Set Default Printer\" is ticked" test "$(e2e_probe checked "$caption" $IDC_SET_DEFAULT)" = 1
+check "\"Set Default Printer\" is ticked" test "$(e2e_probe checked "$caption" "$IDC_SET_DEFAULT")" = 1
 
 ports=$E2E_WORK/ports.txt
-e2e_probe listview "$caption" $IDC_PORT_TYPES >"$ports"
+e2e_probe listview "$caption" "$IDC_PORT_TYPES" >"$ports"
 sed 's/^/port types: /' "$ports"
 cat >"$E2E_WORK/ports.want" <<'EOF'
 Serial port	The program will select a available serial port during instalation
@@ -151,7 +151,7 @@ check "port-type list shows the four port types with their descriptions" \
 check "exactly one port type is selected" test "$(cut -f2 "$ports" | grep -c 1)" = 1
 
 if ((unpacks)); then
-    e2e_probe text "$caption" $IDC_STATUS >"$E2E_WORK/status.txt"
+    e2e_probe text "$caption" "$IDC_STATUS" >"$E2E_WORK/status.txt"
     printf 'Current Systems is Microsoft Windows 7  64\xce\xbb\n' >"$E2E_WORK/status.want"
     if cmp -s "$E2E_WORK/status.want" "$E2E_WORK/status.txt"; then
         pass "status line reads the system and word size, bytes exact"
