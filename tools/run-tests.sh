@@ -40,6 +40,14 @@ if cmake --preset win32 && cmake --build --preset win32; then
 else
     failed+=("win32 build")
 fi
+# The same sources for x86_64: built, and their console checks run under Wine too.
+stage "win64 build"
+win64_ok=0
+if cmake --preset win64 && cmake --build --preset win64; then
+    win64_ok=1
+else
+    failed+=("win64 build")
+fi
 if [[ -f tools/package/build-package.sh ]]; then
     bash tools/package/build-package.sh </dev/null || failed+=("driver package")
 else
@@ -50,11 +58,17 @@ stage "end-to-end tests under Wine"
 passed_total=0
 failed_total=0
 if ((win32_ok)); then
+    runs=()
     for t in tests/e2e/test_*.sh; do
-        [[ -f "$t" ]] || continue
-        echo "---- $t"
+        [[ -f "$t" ]] && runs+=("$t:build/win32")
+    done
+    ((win64_ok)) && runs+=("tests/e2e/test_console_checks.sh:build/win64")
+    for run in "${runs[@]}"; do
+        t=${run%%:*}
+        build=$repo/${run#*:}
+        echo "---- $t (${run#*:})"
         out=$(mktemp "${TMPDIR:-/tmp}/e2e-out.XXXXXX")
-        timeout -k 10 1200 bash "$t" </dev/null 2>&1 | tee "$out"
+        E2E_BUILD=$build timeout -k 10 1200 bash "$t" </dev/null 2>&1 | tee "$out"
         rc=${PIPESTATUS[0]}
         counts=$(tail -n 1 "$out")
         rm -f "$out"
@@ -65,7 +79,7 @@ if ((win32_ok)); then
             # A script that died before its summary still counts as one failure.
             failed_total=$((failed_total + 1))
         fi
-        ((rc == 0)) || failed+=("$t")
+        ((rc == 0)) || failed+=("$t (${run#*:})")
     done
 else
     echo "notice: end-to-end tests skipped, the win32 build failed"

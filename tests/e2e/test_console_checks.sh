@@ -22,7 +22,7 @@ for exe in "${checks[@]}"; do
     name=$(basename "$exe")
     runner=$here/$(basename "$(dirname "$exe")")/run.sh
     if [[ -f "$runner" ]]; then
-        out=$(WINEDEBUG=-all timeout -k 5 300 sh "$runner" "$E2E_BUILD" 2>&1)
+        out=$(WINEDEBUG=-all timeout -k 5 300 bash "$runner" "$E2E_BUILD" 2>&1)
     else
         out=$(cd "$(dirname "$exe")" && e2e_wine 120 "$exe" 2>&1)
     fi

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Extracts a good and a hostile archive with the cross-built 7-zip32.dll under Wine.
-# Usage: run.sh <build dir holding 7-zip32.dll and load_check.exe>
+# Usage: run.sh <build dir holding 7-zip32.dll and sevenzip_check.exe>
 # Uses $WINEPREFIX when set, else a throwaway prefix. Exits non-zero on a failed check.
 set -euo pipefail
 
 build=${1:?usage: run.sh <build dir>}
 dll=$(find "$build" -name 7-zip32.dll -print -quit)
-exe=$(find "$build" -name load_check.exe -print -quit)
+exe=$(find "$build" -name sevenzip_check.exe -print -quit)
 [[ -n "$dll" && -n "$exe" ]] || {
-    echo "7-zip32.dll or load_check.exe not found under $build" >&2
+    echo "7-zip32.dll or sevenzip_check.exe not found under $build" >&2
     exit 2
 }
 
@@ -43,7 +43,7 @@ PY
 
 winpath() { echo "Z:${1//\//\\}"; }
 failed=0
-run() { (cd "$work" && wine ./load_check.exe "$(winpath "$1")" "$(winpath "$2")") || true; }
+run() { (cd "$work" && wine ./sevenzip_check.exe "$(winpath "$1")" "$(winpath "$2")") || true; }
 
 good=$(run "$work/DriverData.Drv" "$work/out")
 echo "$good"

@@ -29,11 +29,11 @@ Fn Lookup(HMODULE dll, const char* name) {
 
 }  // namespace
 
-// Usage: load_check <archive> <destination>
+// Usage: sevenzip_check <archive> <destination>
 // Prints "result=<n> callbacks=<n> running=<n> after=<n>" and the summary; exits with the result.
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: load_check <archive> <destination>\n");
+        std::fprintf(stderr, "usage: sevenzip_check <archive> <destination>\n");
         return 100;
     }
     HMODULE dll = LoadLibraryA("7-zip32.dll");
