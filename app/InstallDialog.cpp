@@ -47,7 +47,10 @@ bool InstallDialog::OnInitDialog() {
     // Before the first click with nothing selected, the port type is the first row's.
     portType = 0;
     Refresh();
-    worker_.Start([this] { RunWorker(); });
+    // Without a thread the preparation runs here: Install must become available either way.
+    if (!worker_.Start([this] { RunWorker(); })) {
+        RunWorker();
+    }
     return true;
 }
 

@@ -109,6 +109,17 @@ TEST_F(InstallDialogTest, InstallStaysDisabledUntilThePreparationIsDone) {
     EXPECT_EQ(sim::LoadedModuleCount(), 0);  // unloaded after the extraction
 }
 
+TEST_F(InstallDialogTest, WithoutAWorkerThreadThePreparationStillRuns) {
+    WriteFile("C:\\DriverName.cfg", kCatalogue);
+    sim::FailCall("CreateThread", 8 /* ERROR_NOT_ENOUGH_MEMORY */);
+    InstallDialog dialog;
+    WaitForReady();
+    sim::ui::Close(D);
+    dialog.DoModal();
+    EXPECT_EQ(sim::ui::Control(D, IDC_DRIVER_COMBO)->items.size(), 4u);
+    EXPECT_EQ(StatusLine().rfind("Current Systems is ", 0), 0u);
+}
+
 TEST_F(InstallDialogTest, ChoosingADriverOverwritesThePrinterName) {
     WriteFile("C:\\DriverName.cfg", kCatalogue);
     InstallDialog dialog;
