@@ -26,28 +26,23 @@ if ! bash tools/setup.sh </dev/null; then
     finish
 fi
 
-stage "host build and unit tests"
-if cmake --preset host && cmake --build --preset host; then
-    ctest --preset host --timeout 600 </dev/null || failed+=("unit tests")
-else
-    failed+=("host build")
-fi
+# Configures and builds one preset; a failure is recorded and the status returned.
+build() {
+    stage "$1 build"
+    cmake --preset "$1" && cmake --build --preset "$1" && return 0
+    failed+=("$1 build")
+    return 1
+}
 
-stage "win32 build"
+if build host; then
+    stage "unit tests"
+    ctest --preset host --timeout 600 </dev/null || failed+=("unit tests")
+fi
 win32_ok=0
-if cmake --preset win32 && cmake --build --preset win32; then
-    win32_ok=1
-else
-    failed+=("win32 build")
-fi
+build win32 && win32_ok=1
 # The same sources for x86_64: built, and their console checks run under Wine too.
-stage "win64 build"
 win64_ok=0
-if cmake --preset win64 && cmake --build --preset win64; then
-    win64_ok=1
-else
-    failed+=("win64 build")
-fi
+build win64 && win64_ok=1
 if [[ -f tools/package/build-package.sh ]]; then
     bash tools/package/build-package.sh </dev/null || failed+=("driver package")
 else
