@@ -75,7 +75,8 @@ bool TimerRunning(int dialog, std::uintptr_t timerId);
 // control, an action for a dialog that never opened. Tests expect this to be empty.
 std::vector<std::string> Failures();
 
-// How long the modal loop waits with nothing to do before it gives up on the script.
+// How long the modal loop waits with nothing to do before it gives up on the script, and how
+// long a send waits for a dialog thread that does not handle messages.
 void SetStallTimeout(std::chrono::milliseconds timeout);
 
 }  // namespace sim::ui

@@ -120,7 +120,15 @@ LResult OnOwnerThread(WindowHandle handle, std::function<LResult()> work, LResul
     request->work = std::move(work);
     S().requests.push_back(request);
     S().cv.notify_all();
-    S().cv.wait(lock, [&] { return request->done; });
+    // A dialog thread that stops handling messages would deadlock the sender, as on Windows;
+    // here the test is told instead of hanging.
+    if (!S().cv.wait_for(lock, S().stall, [&] { return request->done; })) {
+        auto& queue = S().requests;
+        queue.erase(std::remove(queue.begin(), queue.end(), request), queue.end());
+        S().failures.push_back("a message sent to dialog " + std::to_string(w->templateId) +
+                               " was not handled: its thread does not handle messages");
+        return fallback;
+    }
     return request->result;
 }
 

@@ -173,6 +173,25 @@ TEST_F(WindowLayerTest, ScriptProblemsAreReportedNotHung) {
     sim::ui::Reset();
 }
 
+TEST_F(WindowLayerTest, ASendToABlockedDialogThreadIsReportedNotHung) {
+    sim::ui::SetStallTimeout(std::chrono::milliseconds(50));
+    ProbeDialog dialog;
+    ui::LResult answer = -1;
+    dialog.onInit = [&] {
+        // The dialog thread waits for the sender without handling messages: a deadlock.
+        std::thread sender([&] { answer = dialog.SendMessageA(kPing, 5, 0); });
+        sender.join();
+        dialog.EndDialog(0);
+    };
+    dialog.DoModal();
+    EXPECT_EQ(answer, 0);
+    EXPECT_TRUE(dialog.pings.empty());
+    auto failures = sim::ui::Failures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_NE(failures[0].find("not handled"), std::string::npos);
+    sim::ui::Reset();
+}
+
 TEST_F(WindowLayerTest, ControlsStartFromTheTemplateAndKeepWin32Semantics) {
     ProbeDialog dialog;
     ui::ListView list;
