@@ -57,7 +57,7 @@ if ((win32_ok)); then
     for t in tests/e2e/test_*.sh; do
         [[ -f "$t" ]] && runs+=("$t:build/win32")
     done
-    ((win64_ok)) && runs+=("tests/e2e/test_console_checks.sh:build/win64")
+    ((win64_ok)) && runs+=("tests/e2e/test_console_checks.sh:build/win64" "tests/e2e/test_binaries.sh:build/win64")
     for run in "${runs[@]}"; do
         t=${run%%:*}
         build=$repo/${run#*:}
