@@ -4,7 +4,6 @@
 
 #include "platform/Files.h"
 #include "platform/Library.h"
-#include "platform/SystemInfo.h"
 #include "platform/sim/Machine.h"
 
 using sim::detail::Lower;
@@ -171,28 +170,6 @@ bool CallGuarded(const std::function<void()>& call) {
     } catch (const sim::Fault&) {
         return false;
     }
-}
-
-void* GetCurrentProcess() {
-    return reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
-}
-
-bool GetVersionExA(VersionInfo& info) {
-    sim::CountCall("GetVersionExA");
-    if (sim::ShouldFail("GetVersionExA")) {
-        return false;
-    }
-    std::lock_guard lock(M().mu);
-    const bool extended = info.size == 156;
-    if ((info.size != 156 && info.size != 148) || (extended && M().extendedVersionFails) ||
-        (!extended && M().plainVersionFails)) {
-        SetLastError(err::InsufficientBuffer);
-        return false;
-    }
-    const Dword size = info.size;
-    info = M().version;
-    info.size = size;
-    return true;
 }
 
 }  // namespace sys

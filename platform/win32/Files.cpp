@@ -1,0 +1,97 @@
+// Win32 back end of the file calls.
+#include <windows.h>
+
+#include "platform/Files.h"
+
+static_assert(sys::attr::Directory == FILE_ATTRIBUTE_DIRECTORY);
+static_assert(sys::attr::ReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
+static_assert(sys::attr::ReadOnly == FILE_ATTRIBUTE_READONLY);
+static_assert(sys::attr::Invalid == INVALID_FILE_ATTRIBUTES);
+
+namespace sys {
+
+struct FileSearch::Impl {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+namespace {
+FindData FromWin32(const WIN32_FIND_DATAA& data) {
+    return FindData{data.cFileName, data.dwFileAttributes};
+}
+}  // namespace
+
+FileSearch::FileSearch() = default;
+FileSearch::~FileSearch() {
+    Close();
+}
+
+bool FileSearch::First(const std::string& pattern, FindData& out) {
+    Close();
+    WIN32_FIND_DATAA data{};
+    HANDLE handle = ::FindFirstFileA(pattern.c_str(), &data);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    impl_ = std::make_unique<Impl>();
+    impl_->handle = handle;
+    out = FromWin32(data);
+    return true;
+}
+
+bool FileSearch::Next(FindData& out) {
+    if (!impl_) {
+        return false;
+    }
+    WIN32_FIND_DATAA data{};
+    if (!::FindNextFileA(impl_->handle, &data)) {
+        return false;
+    }
+    out = FromWin32(data);
+    return true;
+}
+
+void FileSearch::Close() {
+    if (impl_ && impl_->handle != INVALID_HANDLE_VALUE) {
+        ::FindClose(impl_->handle);
+    }
+    impl_.reset();
+}
+
+Dword GetFileAttributesA(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str());
+}
+bool SetFileAttributesA(const std::string& path, Dword attributes) {
+    return ::SetFileAttributesA(path.c_str(), attributes) != 0;
+}
+bool DeleteFileA(const std::string& path) {
+    return ::DeleteFileA(path.c_str()) != 0;
+}
+bool RemoveDirectoryA(const std::string& path) {
+    return ::RemoveDirectoryA(path.c_str()) != 0;
+}
+bool CreateDirectoryA(const std::string& path) {
+    return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
+    return ::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != 0;
+}
+
+std::string GetCurrentDirectoryA() {
+    char buffer[MAX_PATH + 1] = {};
+    DWORD n = ::GetCurrentDirectoryA(MAX_PATH, buffer);
+    return n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
+}
+
+std::string GetSystemDirectoryA() {
+    char buffer[MAX_PATH + 1] = {};
+    UINT n = ::GetSystemDirectoryA(buffer, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
+}
+
+std::string GetWindowsDirectoryA() {
+    char buffer[MAX_PATH + 1] = {};
+    UINT n = ::GetWindowsDirectoryA(buffer, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
+}
+
+}  // namespace sys
