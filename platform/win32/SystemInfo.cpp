@@ -1,7 +1,6 @@
-// Win32 back end of the version record and DLL loading.
+// Win32 back end of the version record and the process handle.
 #include <windows.h>
 
-#include "platform/Library.h"
 #include "platform/SystemInfo.h"
 
 namespace sys {
@@ -30,22 +29,6 @@ static_assert(sizeof(OSVERSIONINFOEXA) == 156 && sizeof(OSVERSIONINFOA) == 148);
 
 void* GetCurrentProcess() {
     return ::GetCurrentProcess();
-}
-
-ModuleHandle LoadLibraryA(const std::string& name) {
-    return ::LoadLibraryA(name.c_str());
-}
-
-ProcAddress GetProcAddress(ModuleHandle module, const char* name) {
-    return reinterpret_cast<ProcAddress>(::GetProcAddress(static_cast<HMODULE>(module), name));
-}
-
-bool FreeLibrary(ModuleHandle module) {
-    return ::FreeLibrary(static_cast<HMODULE>(module)) != 0;
-}
-
-ModuleHandle GetModuleHandleA(const std::string& name) {
-    return ::GetModuleHandleA(name.c_str());
 }
 
 }  // namespace sys
