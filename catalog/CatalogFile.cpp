@@ -1,6 +1,7 @@
 // Walks the catalogue file's sections with the profile calls, within their fixed buffers.
 #include "catalog/CatalogFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 

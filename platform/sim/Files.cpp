@@ -323,16 +323,13 @@ bool CreateDirectoryA(const std::string& path) {
     std::string host = Resolve(path);
     struct stat st {};
     if (host.empty()) {
-        SetLastError(err::PathNotFound);
-        return false;
+        return Fail(err::PathNotFound);
     }
     if (Exists(host, st)) {
-        SetLastError(err::AlreadyExists);
-        return false;
+        return Fail(err::AlreadyExists);
     }
     if (mkdir(host.c_str(), 0755) != 0) {
-        SetLastError(err::PathNotFound);
-        return false;
+        return Fail(err::PathNotFound);
     }
     return true;
 }
@@ -350,32 +347,26 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
         return FailMissing(src);
     }
     if (S_ISDIR(sst.st_mode)) {
-        SetLastError(err::AccessDenied);
-        return false;
+        return Fail(err::AccessDenied);
     }
     if (dst.empty()) {
-        SetLastError(err::PathNotFound);
-        return false;
+        return Fail(err::PathNotFound);
     }
     if (stat(dst.c_str(), &dst_st) == 0) {
         if (failIfExists) {
-            SetLastError(kErrorFileExists);
-            return false;
+            return Fail(kErrorFileExists);
         }
         if (S_ISDIR(dst_st.st_mode) || IsReadOnly(dst_st)) {
-            SetLastError(err::AccessDenied);
-            return false;
+            return Fail(err::AccessDenied);
         }
     }
     std::error_code ec;
     if (!fs::is_directory(fs::path(dst).parent_path(), ec)) {
-        SetLastError(err::PathNotFound);
-        return false;
+        return Fail(err::PathNotFound);
     }
     fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec);
     if (ec) {
-        SetLastError(err::AccessDenied);
-        return false;
+        return Fail(err::AccessDenied);
     }
     return true;
 }

@@ -313,15 +313,16 @@ std::shared_ptr<Window> MakeWindow(const sim::DialogTemplate& t, ui::Dialog& dia
     return w;
 }
 
-sys::Dword ComboSelection(ControlState& c, int index) {
+// Selects an entry, or clears the selection for an index out of range (CB_ERR, -1).
+int ComboSelection(ControlState& c, int index) {
     if (index < 0 || index >= static_cast<int>(c.items.size())) {
         c.curSel = -1;
         c.text.clear();
-        return static_cast<sys::Dword>(-1);
+        return -1;
     }
     c.curSel = index;
     c.text = c.items[static_cast<size_t>(index)];
-    return static_cast<sys::Dword>(index);
+    return index;
 }
 
 void SelectRow(SimControl& c, int row, unsigned state, unsigned mask) {
@@ -572,8 +573,7 @@ int ComboAdd(WindowHandle dialog, int id, const std::string& text) {
 
 int ComboSetCurSel(WindowHandle dialog, int id, int index) {
     return static_cast<int>(WithControl(
-        dialog, id,
-        [index](SimControl& c) { return static_cast<int>(ComboSelection(c.state, index)); }, -1));
+        dialog, id, [index](SimControl& c) { return ComboSelection(c.state, index); }, -1));
 }
 
 int ComboGetCurSel(WindowHandle dialog, int id) {
