@@ -56,7 +56,19 @@ namespace sim {
 
 using detail::M;
 
+namespace {
+void ResetMachine();
+}
+
 void Reset() {
+    ResetMachine();
+    detail::ResetRegistry();
+    detail::ResetServices();
+    detail::ResetSpooler();
+}
+
+namespace {
+void ResetMachine() {
     std::lock_guard lock(M().mu);
     if (!M().root.empty()) {
         std::error_code ec;
@@ -90,6 +102,7 @@ void Reset() {
     M().wow64 = false;
     sys::SetLastError(0);
 }
+}  // namespace
 
 std::string Root() {
     std::lock_guard lock(M().mu);

@@ -40,4 +40,10 @@ struct Machine {
 Machine& M();
 std::string Lower(std::string s);
 
+// Each part of the simulated system returns to its fresh state; Reset() calls them after the
+// drive is new, without holding the machine's lock.
+void ResetSpooler();
+void ResetRegistry();
+void ResetServices();
+
 }  // namespace sim::detail

@@ -1,0 +1,83 @@
+// Registry calls (advapi32) in the shape of their ANSI Win32 forms, and a key closed by RAII.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+#include "platform/Types.h"
+
+namespace sys {
+
+using KeyHandle = void*;  // an HKEY
+
+// The predefined root keys, with Win32's values.
+KeyHandle HkeyCurrentUser();    // HKEY_CURRENT_USER
+KeyHandle HkeyLocalMachine();   // HKEY_LOCAL_MACHINE
+KeyHandle HkeyCurrentConfig();  // HKEY_CURRENT_CONFIG
+
+namespace key {
+constexpr Dword QueryValue = 0x0001;
+constexpr Dword SetValue = 0x0002;
+constexpr Dword CreateSubKey = 0x0004;
+constexpr Dword EnumerateSubKeys = 0x0008;
+constexpr Dword Read = 0x20019;
+constexpr Dword Write = 0x20006;
+constexpr Dword AllAccess = 0xF003F;
+}  // namespace key
+
+namespace reg {
+constexpr Dword Sz = 1;       // REG_SZ
+constexpr Dword Binary = 3;   // REG_BINARY
+constexpr Dword Dword32 = 4;  // REG_DWORD
+constexpr Dword OptionNonVolatile = 0;
+constexpr Dword OptionVolatile = 1;
+constexpr Dword CreatedNewKey = 1;
+constexpr Dword OpenedExistingKey = 2;
+}  // namespace reg
+
+struct SECURITY_ATTRIBUTES {
+    Dword nLength = 0;
+    void* lpSecurityDescriptor = nullptr;
+    int bInheritHandle = 0;
+};
+
+// Results are Win32 error codes (LSTATUS); 0 is success. The last error is not set.
+Dword RegOpenKeyExA(KeyHandle key, const char* subKey, Dword options, Dword access,
+                    KeyHandle* result);
+Dword RegCreateKeyExA(KeyHandle key, const char* subKey, Dword reserved, char* className,
+                      Dword options, Dword access, const SECURITY_ATTRIBUTES* security,
+                      KeyHandle* result, Dword* disposition);
+Dword RegQueryValueExA(KeyHandle key, const char* valueName, Dword* reserved, Dword* type,
+                       std::uint8_t* data, Dword* dataSize);
+Dword RegSetValueExA(KeyHandle key, const char* valueName, Dword reserved, Dword type,
+                     const std::uint8_t* data, Dword dataSize);
+Dword RegEnumValueA(KeyHandle key, Dword index, char* valueName, Dword* valueNameSize,
+                    Dword* reserved, Dword* type, std::uint8_t* data, Dword* dataSize);
+Dword RegCloseKey(KeyHandle key);
+
+// An open key that is closed when it goes out of scope; never closes a root key.
+class RegKey {
+  public:
+    RegKey() = default;
+    ~RegKey() { Close(); }
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    RegKey(RegKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
+
+    KeyHandle Get() const { return key_; }
+    KeyHandle* Receive() {  // for RegOpenKeyExA / RegCreateKeyExA; closes what was held
+        Close();
+        return &key_;
+    }
+    explicit operator bool() const { return key_ != nullptr; }
+    void Close() {
+        if (key_ != nullptr) {
+            RegCloseKey(std::exchange(key_, nullptr));
+        }
+    }
+
+  private:
+    KeyHandle key_ = nullptr;
+};
+
+}  // namespace sys

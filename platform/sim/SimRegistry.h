@@ -1,0 +1,74 @@
+// The test-facing side of the simulated registry and service manager.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Types.h"
+
+namespace sim::registry {
+
+// Roots by their Win32 names: "HKLM", "HKCU", "HKCC". Paths use backslashes, no leading one.
+// Reset() (Sim.h) gives a registry that holds:
+//   HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows
+//   HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Ports (COM1: … COM4:, "9600,n,8,1")
+//   HKLM\HARDWARE\DEVICEMAP\SERIALCOMM ("\Device\Serial0" = "COM1")
+//   HKLM\SYSTEM\CurrentControlSet\Control\Print\Printers and HKLM\SYSTEM\ControlSet001\…
+//   HKLM\Software\Microsoft\Windows NT\CurrentVersion\Print\Printers
+//   HKLM\SYSTEM\CurrentControlSet\Hardware Profiles\Current\System\CurrentControlSet\Control
+//     \Print\Printers
+//   HKCC\SYSTEM\CurrentControlSet\Control\Print\Printers
+// The spooler's printers get their keys under the Print\Printers keys as Windows keeps them.
+struct Value {
+    sys::Dword type = 0;
+    std::vector<std::uint8_t> data;
+};
+
+void CreateKey(const std::string& root, const std::string& path);
+void DeleteKey(const std::string& root, const std::string& path);  // with its subkeys
+bool KeyExists(const std::string& root, const std::string& path);
+// The rights a caller may be granted on this key (default: all); asking for more gives 5.
+void SetKeyAccess(const std::string& root, const std::string& path, sys::Dword allowed);
+void SetVolatile(const std::string& root, const std::string& path, bool isVolatile);
+
+void SetValue(const std::string& root, const std::string& path, const std::string& name,
+              sys::Dword type, const std::vector<std::uint8_t>& data);
+void SetString(const std::string& root, const std::string& path, const std::string& name,
+               const std::string& text);  // REG_SZ with its NUL
+void SetDword(const std::string& root, const std::string& path, const std::string& name,
+              sys::Dword value);
+void DeleteValue(const std::string& root, const std::string& path, const std::string& name);
+std::optional<Value> GetValue(const std::string& root, const std::string& path,
+                              const std::string& name);
+// A REG_SZ value's text up to its first NUL.
+std::optional<std::string> GetString(const std::string& root, const std::string& path,
+                                     const std::string& name);
+std::vector<std::string> ValueNames(const std::string& root, const std::string& path);
+int OpenKeyCount();  // keys opened and not yet closed (leak check)
+
+}  // namespace sim::registry
+
+namespace sim::service {
+
+// Reset() gives a service "Spooler", running, demand start, 300 ms of simulated time for each
+// pending state.
+enum class State : sys::Dword { Stopped = 1, StartPending = 2, StopPending = 3, Running = 4 };
+
+void Add(const std::string& name, State state);
+void SetState(const std::string& name, State state);
+State GetState(const std::string& name);
+// How long (simulated milliseconds) the service stays in START_PENDING and STOP_PENDING; the
+// state moves on as the simulated clock passes.
+void SetPendingTime(const std::string& name, sys::Dword milliseconds);
+void SetDisabled(const std::string& name, bool disabled);        // StartServiceA: 1058
+void SetRefusesStop(const std::string& name, bool refuses);      // stays in STOP_PENDING
+void SetNeverStarts(const std::string& name, bool neverStarts);  // stays in START_PENDING
+void SetQueryFails(const std::string& name, bool fails);         // QueryServiceStatus: 5
+int StartRequests(const std::string& name);
+int StopRequests(const std::string& name);
+int QueryCount(const std::string& name);
+int OpenHandleCount();  // service and manager handles not yet closed (leak check)
+
+}  // namespace sim::service
