@@ -37,6 +37,19 @@ class InstallDialog : public ui::Dialog {
     // no valid choice to install.
     bool ResolveSelectedModel();
 
+    // The operations of an installation. Each is thin: the work lives in install/ and ports/,
+    // in a file named after it.
+    void RestartService(const std::string& serviceName, int mode);  // install/RestartService
+    void InstallReceiptPrinter();                                   // install/InstallReceiptPrinter
+    void EnumeratePorts();                                          // ports/EnumeratePorts
+    int ChooseParallelPort();                                       // ports/ChooseParallelPort
+    int ChooseTcpipPort();                                          // ports/ChooseTcpipPort
+    // Port steps after the printer was added (port types 1 and 0); they end the installation.
+    void SelectUsbPort();
+    void DetectSerialPort();
+    // Sets the Install button's caption and enables it.
+    void SetInstallButton(const std::string& caption);
+
     catalog::ArchiveExtractor archiver;
     ui::Button installButton;
     ui::ProgressBar progressBar;
