@@ -7,6 +7,8 @@
 
 namespace {
 
+const char* const kAppTitle = "Thermal Driver Setup";
+
 const unsigned kUpdateDataMessage = ui::RegisterWindowMessageA("MyUpdateData");
 
 // Long enough for the package to finish unpacking; closing never waits without end.
@@ -23,6 +25,10 @@ InstallDialog::~InstallDialog() {
 void InstallDialog::ShowStatus(const std::string& text) {
     statusText = text;
     Refresh();
+}
+
+int InstallDialog::AppMessageBox(const std::string& text, unsigned flags) {
+    return MessageBoxA(text, kAppTitle, flags);
 }
 
 void InstallDialog::Refresh() {

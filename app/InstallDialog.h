@@ -47,6 +47,8 @@ class InstallDialog : public ui::Dialog {
     // Port steps after the printer was added (port types 1 and 0); they end the installation.
     void SelectUsbPort();
     void DetectSerialPort();
+    // The application's message box (caption: the product name), owned by the main window.
+    int AppMessageBox(const std::string& text, unsigned flags);
     // Sets the Install button's caption and enables it.
     void SetInstallButton(const std::string& caption);
 
