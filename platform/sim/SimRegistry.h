@@ -26,13 +26,21 @@ struct Value {
     std::vector<std::uint8_t> data;
 };
 
+// Keys are created with their missing parents. SetKeyAccess and SetVolatile throw
+// std::invalid_argument for a key that is not there, every call for an unknown root.
 void CreateKey(const std::string& root, const std::string& path);
-void DeleteKey(const std::string& root, const std::string& path);  // with its subkeys
+// With its subkeys; handles still open on them then give 1018 (ERROR_KEY_DELETED).
+void DeleteKey(const std::string& root, const std::string& path);
 bool KeyExists(const std::string& root, const std::string& path);
 // The rights a caller may be granted on this key (default: all); asking for more gives 5.
+// A key made by RegCreateKeyExA takes its parent's allowed rights; making one needs
+// KEY_CREATE_SUB_KEY in the parent's.
 void SetKeyAccess(const std::string& root, const std::string& path, sys::Dword allowed);
+// Keys start non-volatile, as on Windows (Wine keeps HKEY_CURRENT_CONFIG volatile: 1021).
 void SetVolatile(const std::string& root, const std::string& path, bool isVolatile);
 
+// Values keep the order they were first written in (RegEnumValueA's order); the Set calls
+// create the key when it is missing.
 void SetValue(const std::string& root, const std::string& path, const std::string& name,
               sys::Dword type, const std::vector<std::uint8_t>& data);
 void SetString(const std::string& root, const std::string& path, const std::string& name,
@@ -53,7 +61,9 @@ int OpenKeyCount();  // keys opened and not yet closed (leak check)
 namespace sim::service {
 
 // Reset() gives a service "Spooler", running, demand start, 300 ms of simulated time for each
-// pending state.
+// pending state. Names compare without regard to case; an unknown name throws
+// std::invalid_argument. A pending state ends once its time has passed on the simulated clock
+// (sim::Now, moved by sys::Sleep and sim::Advance), seen at the next query.
 enum class State : sys::Dword { Stopped = 1, StartPending = 2, StopPending = 3, Running = 4 };
 
 void Add(const std::string& name, State state);
@@ -66,6 +76,8 @@ void SetDisabled(const std::string& name, bool disabled);        // StartService
 void SetRefusesStop(const std::string& name, bool refuses);      // stays in STOP_PENDING
 void SetNeverStarts(const std::string& name, bool neverStarts);  // stays in START_PENDING
 void SetQueryFails(const std::string& name, bool fails);         // QueryServiceStatus: 5
+// Calls made on a handle to the service since Reset, failed ones included (not those failed
+// by sim::FailCall): StartServiceA, ControlService(SERVICE_CONTROL_STOP), QueryServiceStatus.
 int StartRequests(const std::string& name);
 int StopRequests(const std::string& name);
 int QueryCount(const std::string& name);
