@@ -37,6 +37,7 @@ struct Service {
     bool refusesStop = false;
     bool neverStarts = false;
     bool queryFails = false;
+    bool exitsAtOnce = false;
     bool everStarted = false;
     int starts = 0;
     int stops = 0;
@@ -312,6 +313,12 @@ int StartServiceA(ServiceHandle service, Dword /*argc*/, const char** /*argv*/) 
         SetLastError(err::ServiceAlreadyRunning);  // 1056, pending states included
         return 0;
     }
+    if (target->exitsAtOnce) {
+        // 1053: the process ended before it reported to the manager; the service stays stopped.
+        target->everStarted = true;
+        SetLastError(err::ServiceRequestTimeout);
+        return 0;
+    }
     Enter(*target, State::StartPending);
     return 1;
 }
@@ -369,6 +376,10 @@ void SetNeverStarts(const std::string& name, bool neverStarts) {
 
 void SetQueryFails(const std::string& name, bool fails) {
     With(name, [&](Service& s) { s.queryFails = fails; });
+}
+
+void SetExitsAtOnce(const std::string& name, bool exits) {
+    With(name, [&](Service& s) { s.exitsAtOnce = exits; });
 }
 
 int StartRequests(const std::string& name) {

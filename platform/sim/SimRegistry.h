@@ -76,6 +76,9 @@ void SetDisabled(const std::string& name, bool disabled);        // StartService
 void SetRefusesStop(const std::string& name, bool refuses);      // stays in STOP_PENDING
 void SetNeverStarts(const std::string& name, bool neverStarts);  // stays in START_PENDING
 void SetQueryFails(const std::string& name, bool fails);         // QueryServiceStatus: 5
+// Its process ends as soon as it is started: StartServiceA fails with 1053
+// (ERROR_SERVICE_REQUEST_TIMEOUT) and the service stays stopped.
+void SetExitsAtOnce(const std::string& name, bool exits);
 // Calls made on a handle to the service since Reset, failed ones included (not those failed
 // by sim::FailCall): StartServiceA, ControlService(SERVICE_CONTROL_STOP), QueryServiceStatus.
 int StartRequests(const std::string& name);

@@ -188,6 +188,20 @@ TEST_F(SimServiceTest, DisabledServiceDoesNotStart) {
     EXPECT_EQ(0u, Start(spooler));
 }
 
+TEST_F(SimServiceTest, ServiceWhoseProcessEndsAtOnce) {
+    svc::SetState("Spooler", State::Stopped);
+    svc::SetExitsAtOnce("Spooler", true);
+    auto spooler = Open("Spooler");
+    EXPECT_EQ(sys::err::ServiceRequestTimeout, Start(spooler));  // 1053
+    EXPECT_EQ(sys::svc::Stopped, Query(spooler));
+    sim::Advance(1000);
+    EXPECT_EQ(sys::svc::Stopped, Query(spooler));
+    EXPECT_EQ(sys::err::ServiceNotActive, Stop(spooler));
+    svc::SetExitsAtOnce("Spooler", false);
+    EXPECT_EQ(0u, Start(spooler));
+    EXPECT_EQ(2, svc::StartRequests("Spooler"));
+}
+
 TEST_F(SimServiceTest, FailingQuery) {
     svc::SetQueryFails("Spooler", true);
     auto spooler = Open("Spooler");
