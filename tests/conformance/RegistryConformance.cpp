@@ -429,4 +429,19 @@ TEST_F(RegistryConformance, VolatileKeysHoldOnlyVolatileKeys) {
     sys::RegCloseKey(child);
 }
 
+// The printers' online flags go under HKEY_CURRENT_CONFIG, created non-volatile.
+TEST_F(RegistryConformance, CurrentConfigTakesNonVolatileKeys) {
+    WINE_DIFFERS("Wine keeps HKEY_CURRENT_CONFIG volatile, so a non-volatile key there gives 1021");
+    const std::string path = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" +
+                             path_.substr(path_.rfind('\\') + 1);
+    KeyHandle key = nullptr;
+    Dword disposition = 0;
+    sys::SetLastError(kMarker);
+    ASSERT_EQ(sys::err::Success, Create(sys::HkeyCurrentConfig(), path, sys::reg::OptionNonVolatile,
+                                        &key, &disposition));
+    EXPECT_EQ(kMarker, sys::GetLastError());
+    EXPECT_EQ(sys::reg::CreatedNewKey, disposition);
+    sys::RegCloseKey(key);
+}
+
 }  // namespace
