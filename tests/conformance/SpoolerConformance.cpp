@@ -139,6 +139,30 @@ void ExpectStringsInside(const std::vector<std::uint8_t>& buffer, Dword needed, 
     }
 }
 
+// The DRIVER_INFO_3 of the stub driver, with storage of its own for every string: the files
+// named as the installer names them, with and without a leading backslash.
+struct StubDriverRecord {
+    StubDriverRecord(std::string name, std::string environment,
+                     std::string dataFile = "\\CFSTUB.GPD")
+        : name_(std::move(name)), environment_(std::move(environment)), data_(std::move(dataFile)) {
+        info.cVersion = 3;
+        info.pName = name_.data();
+        info.pEnvironment = environment_.data();
+        info.pDriverPath = driver_.data();
+        info.pDataFile = data_.data();
+        info.pConfigFile = config_.data();
+        info.pHelpFile = help_.data();
+        info.pDefaultDataType = raw_.data();
+    }
+    StubDriverRecord(const StubDriverRecord&) = delete;
+    StubDriverRecord& operator=(const StubDriverRecord&) = delete;
+    sys::DRIVER_INFO_3 info;
+
+  private:
+    std::string name_, environment_, data_, driver_ = "\\CFSTUB.DLL", config_ = "CFSTUBUI.DLL",
+                                            help_ = "\\CFSTUB.HLP", raw_ = "RAW";
+};
+
 // A driver of stub files, installed through the calls for the environments the machine has.
 // The spooler does not load the files (Wine and Windows alike), so any content does.
 void InstallStubDriver(const std::string& name) {
@@ -150,23 +174,9 @@ void InstallStubDriver(const std::string& name) {
         for (const char* file : {"CFSTUB.DLL", "CFSTUBUI.DLL", "CFSTUB.GPD", "CFSTUB.HLP"}) {
             WriteStub(directory + "\\" + file, "stub");
         }
-        std::string driverName = name;
-        std::string env = environment;
-        std::string driverPath = "\\CFSTUB.DLL";
-        std::string dataFile = "\\CFSTUB.GPD";
-        std::string configFile = "CFSTUBUI.DLL";
-        std::string helpFile = "\\CFSTUB.HLP";
-        std::string raw = "RAW";
-        sys::DRIVER_INFO_3 info;
-        info.cVersion = 3;
-        info.pName = driverName.data();
-        info.pEnvironment = env.data();
-        info.pDriverPath = driverPath.data();
-        info.pDataFile = dataFile.data();
-        info.pConfigFile = configFile.data();
-        info.pHelpFile = helpFile.data();
-        info.pDefaultDataType = raw.data();
-        const int added = sys::AddPrinterDriverExA(nullptr, 3, &info, sys::spool::CopyAllFiles);
+        StubDriverRecord record(name, environment);
+        const int added =
+            sys::AddPrinterDriverExA(nullptr, 3, &record.info, sys::spool::CopyAllFiles);
         if (environment == kX86) {  // the 32-bit one must be there; the other where it exists
             ASSERT_EQ(added, 1) << "stub driver: error " << sys::GetLastError();
         }
@@ -458,8 +468,10 @@ TEST_F(SpoolerTest, AddPrinterDriverCopiesIntoTheVersionDirectory) {
 
 TEST_F(SpoolerTest, AddPrinterDriverRefusals) {
     const std::string directory = DriverDirectory(kX86);
-    WriteStub(directory + "\\CFSTUB.DLL", "stub");
-    WriteStub(directory + "\\CFSTUBUI.DLL", "stub");
+    for (const char* file :
+         {"CFSTUB.DLL", "CFSTUBUI.DLL", "CFSTUB.HLP"}) {  // all but the data file
+        WriteStub(directory + "\\" + file, "stub");
+    }
     struct Case {
         const char* what;
         Dword level;
@@ -474,17 +486,10 @@ TEST_F(SpoolerTest, AddPrinterDriverRefusals) {
           Case{"level 1", 1, kX86, "\\CFSTUB.DLL", sys::err::InvalidLevel},
           Case{"level 5", 5, kX86, "\\CFSTUB.DLL", sys::err::InvalidLevel}}) {
         SCOPED_TRACE(c.what);
-        std::string name = "Cf Refused Driver", environment = c.environment,
-                    driver = "\\CFSTUB.DLL", data = c.dataFile, config = "\\CFSTUBUI.DLL";
-        sys::DRIVER_INFO_3 info;
-        info.cVersion = 3;
-        info.pName = name.data();
-        info.pEnvironment = environment.data();
-        info.pDriverPath = driver.data();
-        info.pDataFile = data.data();
-        info.pConfigFile = config.data();
+        StubDriverRecord record("Cf Refused Driver", c.environment, c.dataFile);
         sys::SetLastError(kMarker);
-        EXPECT_EQ(sys::AddPrinterDriverExA(nullptr, c.level, &info, sys::spool::CopyAllFiles), 0);
+        EXPECT_EQ(
+            sys::AddPrinterDriverExA(nullptr, c.level, &record.info, sys::spool::CopyAllFiles), 0);
         EXPECT_EQ(sys::GetLastError(), c.error);
     }
 }
