@@ -77,5 +77,13 @@ int ConfigurePortDialogsShown();
 
 // AddMonitorA loads the named DLL: missing on the simulated drive gives 126; a file that does
 // not contain the text "InitializePrintMonitor2" gives 127.
+//
+// The spooler's own environment is the machine's: "Windows x64" once sim::SetWow64 makes it a
+// 64-bit Windows, else "Windows NT x86". AddPrinterA wants the driver installed for it (else
+// 1797) and AddMonitorA a monitor for it (else 1805); a NULL environment elsewhere means the
+// 32-bit caller's, "Windows NT x86". DeletePrinter takes the printer out of the list (and its
+// registry keys away) at once; its handles stay valid for ClosePrinter, other calls on them
+// give ERROR_PRINTER_DELETED (1905). The Enum calls ask for the size the Unicode strings need,
+// as winspool's ANSI forms do.
 
 }  // namespace sim::spooler
