@@ -785,8 +785,11 @@ int EnumPrintersA(Dword flags, const char* /*name*/, Dword level, std::uint8_t* 
         out.Write(i, record);
     }
     *returned = static_cast<Dword>(printers.size());
-    // With no printer at all the call succeeds and sets the last error to 0.
-    SetLastError(err::Success);
+    // The local query succeeds with the last error set to 0, also when there is no printer at
+    // all (and so nothing to ask a size for).
+    if ((flags & spool::EnumLocal) != 0) {
+        SetLastError(err::Success);
+    }
     return 1;
 }
 
