@@ -168,8 +168,9 @@ std::string BaseName(const std::string& path) {
 }
 
 // The buffer of an Enum call: the records first, then their strings. The size is that of the
-// Unicode form: winspool's ANSI calls run the Unicode call into the caller's buffer and convert
-// the strings in place, so they ask for two bytes a character.
+// Unicode form: on Windows EnumPrintersA asks for as much as EnumPrintersW, the ANSI calls
+// running the Unicode call into the caller's buffer and converting the strings in place.
+// (Wine 8 asks for the ANSI size; the cases do not depend on either.)
 class EnumBuffer {
   public:
     EnumBuffer(std::size_t recordSize, std::size_t count)
