@@ -2,6 +2,9 @@
 // their version directories, printers pending deletion, the machine's architecture.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <thread>
+
 #include "platform/Spooler.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimSpooler.h"
@@ -385,6 +388,39 @@ TEST_F(SimSpoolerTest, InjectedFailureComesFirstAndTouchesNothing) {
     InstalledEarlier("Sim Driver");
     EXPECT_EQ(AddPrinter("Sim Printer", "LPT1:", "Sim Driver"), nullptr);
     EXPECT_TRUE(spooler::Printers().empty());
+}
+
+// The worker thread lists ports while the dialog thread adds and deletes them. A call that
+// reads the lists without the spooler's lock shows here (under AddressSanitizer) in most runs.
+TEST_F(SimSpoolerTest, WorkerEnumeratesWhileTheDialogThreadAddsAndDeletesPorts) {
+    constexpr int kRounds = 2000;
+    std::thread dialog([] {
+        for (int i = 0; i < kRounds; ++i) {
+            const std::string name = "IP_10.0.1." + std::to_string(i);
+            spooler::ScriptAddPort(name);
+            sys::AddPortA(nullptr, nullptr, kTcpMonitor);
+            sys::DeletePortA(nullptr, nullptr, name.c_str());
+        }
+    });
+    int complete = 0;
+    for (int i = 0; i < kRounds; ++i) {
+        Dword needed = 0;
+        Dword returned = 0;
+        sys::EnumPortsA(nullptr, 2, nullptr, 0, &needed, &returned);
+        std::vector<std::uint8_t> buffer(needed);
+        if (!sys::EnumPortsA(nullptr, 2, buffer.data(), needed, &needed, &returned)) {
+            continue;  // a port came between the two calls
+        }
+        ++complete;
+        const auto* ports = reinterpret_cast<const sys::PORT_INFO_2*>(buffer.data());
+        for (Dword p = 0; p < returned; ++p) {
+            ASSERT_GT(std::strlen(ports[p].pPortName), 0u);
+            ASSERT_STREQ(ports[p].pDescription, ports[p].pMonitorName);
+        }
+    }
+    dialog.join();
+    EXPECT_GT(complete, 0);
+    EXPECT_EQ(PortNames().size(), 8u);
 }
 
 }  // namespace
