@@ -1,0 +1,37 @@
+// Settles the parallel port before the printer is added: the only one, or the user's choice.
+#include "ports/ChooseParallelPort.h"
+
+#include "app/InstallDialog.h"
+#include "ports/EnumeratePorts.h"
+#include "ports/ParallelPortDialog.h"
+#include "ports/PortResult.h"
+
+namespace ports {
+namespace {
+
+// An application message box carries the program's name as its caption.
+constexpr const char* kApplicationTitle = "DriverInstaller";
+
+}  // namespace
+
+int ChooseParallelPort(InstallDialog& dialog) {
+    if (dialog.parallelPorts.empty()) {
+        dialog.MessageBoxA(
+            "There is no available parallel port.\r\n\r\nPlease select other port type.",
+            kApplicationTitle, ui::mb::Ok);
+        return kCancelled;
+    }
+    if (dialog.parallelPorts.size() == 1) {
+        return kRowChosen;
+    }
+    ParallelPortDialog chooser(dialog.Handle());
+    const int result = static_cast<int>(chooser.DoModal());
+    EnumeratePorts(dialog);
+    return result;
+}
+
+}  // namespace ports
+
+int InstallDialog::ChooseParallelPort() {
+    return ports::ChooseParallelPort(*this);
+}
