@@ -18,6 +18,9 @@ void ApplyPortListStyle(ui::ListView& list) {
 }
 
 void SelectRow(ui::ListView& list, int row) {
+    if (row < 0) {
+        return;  // -1 would set the state of every row
+    }
     const unsigned both = ui::ListView::StateSelected | ui::ListView::StateFocused;
     list.SetItemState(row, ui::ListView::StateSelected, both);
 }

@@ -15,6 +15,7 @@ void ClearList(ui::ListView& list);
 void ApplyPortListStyle(ui::ListView& list);
 
 // Selects and focuses one row; in a single-selection list the others lose the selection.
+// A negative row selects nothing.
 void SelectRow(ui::ListView& list, int row);
 
 // The first selected row, or -1.
