@@ -46,4 +46,8 @@ void ResetSpooler();
 void ResetRegistry();
 void ResetServices();
 
+// Adds to the window layer's failures (sim::ui::Failures): a part of the simulated system that
+// plays a dialog of its own found no scripted answer.
+void RecordUiFailure(const std::string& what);
+
 }  // namespace sim::detail

@@ -10,6 +10,7 @@
 
 #include "platform/Backend.h"
 #include "platform/Clock.h"
+#include "platform/sim/Machine.h"
 #include "platform/sim/Sim.h"
 #include "platform/sim/SimUi.h"
 #include "platform/sim/Templates.h"
@@ -942,3 +943,10 @@ void SetStallTimeout(std::chrono::milliseconds timeout) {
 }
 
 }  // namespace sim::ui
+
+namespace sim::detail {
+void RecordUiFailure(const std::string& what) {
+    std::lock_guard lock(S().mu);
+    S().failures.push_back(what);
+}
+}  // namespace sim::detail
