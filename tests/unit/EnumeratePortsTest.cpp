@@ -38,7 +38,7 @@ class EnumeratePortsTest : public SimTest {
 };
 
 TEST_F(EnumeratePortsTest, SortsEachPortByItsFirstMatchingTestInSpoolerOrder) {
-    sim::spooler::Clear();
+    porttest::ClearPorts();
     AddPort("USB001", "Virtual printer port for USB");
     AddPort("USB002", porttest::kTcpip, porttest::kTcpip);  // USB wins over the description
     AddTcpipPort("IP_10.0.0.5");
@@ -66,7 +66,7 @@ TEST_F(EnumeratePortsTest, SortsEachPortByItsFirstMatchingTestInSpoolerOrder) {
 }
 
 TEST_F(EnumeratePortsTest, EmptiesEveryListWhenThereAreNoPortsAtAll) {
-    sim::spooler::Clear();
+    porttest::ClearPorts();
     sim::registry::DeleteKey("HKLM", kSerialComm);
     InstallDialog dialog;
     for (auto* list : {&dialog.otherPorts, &dialog.usbPorts, &dialog.serialPorts,
@@ -92,7 +92,7 @@ TEST_F(EnumeratePortsTest, AFailingSpoolerGivesEmptyListsButStillTheSerialPorts)
 }
 
 TEST_F(EnumeratePortsTest, OnlyTheFirst256PortsAreSortedOrCounted) {
-    sim::spooler::Clear();
+    porttest::ClearPorts();
     char name[16];
     for (int i = 0; i < 255; ++i) {
         std::snprintf(name, sizeof name, "P%03d", i);
@@ -114,7 +114,7 @@ TEST_F(EnumeratePortsTest, OnlyTheFirst256PortsAreSortedOrCounted) {
 
 TEST_F(EnumeratePortsTest, SendsOneUpdateAndSetsTheStyleButKeepsTheUsersPortType) {
     // Under the position rule, COM1 at position 1 and then 2 would select rows 1 and 2.
-    sim::spooler::Clear();
+    porttest::ClearPorts();
     AddPort("LPT1:", "Local Port");
     AddPort("COM1:", "Local Port");
     porttest::CountingDialog dialog;
@@ -129,7 +129,7 @@ TEST_F(EnumeratePortsTest, SendsOneUpdateAndSetsTheStyleButKeepsTheUsersPortType
             dialog.EnumeratePorts();
             updates = dialog.updates - before;
             afterFirst = porttest::SelectedRows(IDD_INSTALL, IDC_PORT_TYPES);
-            sim::spooler::Clear();
+            porttest::ClearPorts();
             AddPort("FILE:", "Local Port");
             AddPort("LPT1:", "Local Port");
             AddPort("COM1:", "Local Port");
@@ -169,7 +169,7 @@ TEST_F(SerialPortListTest, TakesTheDataOfDeviceValuesWithAColon) {
 
     std::vector<std::string> ports = {"COM9:"};  // appended to, as the enumeration empties it
     EXPECT_EQ(ports::ReadSerialPortList(ports), 1);
-    EXPECT_EQ(Sorted(ports), (Names{"COM1:", "COM12:", "COM3:", "COM9:"}));
+    EXPECT_EQ(Sorted(ports), (Names{"COM12:", "COM1:", "COM3:", "COM9:"}));
     EXPECT_EQ(sim::registry::OpenKeyCount(), 0);
 }
 

@@ -21,7 +21,7 @@ constexpr const char* kNoParallel =
 class ParallelPortDialogTest : public SimTest {};
 
 TEST_F(ParallelPortDialogTest, ListsTheLptPortsWithTheirDescriptions) {
-    sim::spooler::Clear();
+    porttest::ClearPorts();
     AddPort("COM1:", "Local Port");
     AddPort("LPT1:", "Local Port");
     AddPort("lpt2:", "Local Port");
@@ -45,7 +45,7 @@ TEST_F(ParallelPortDialogTest, ListsTheLptPortsWithTheirDescriptions) {
 }
 
 TEST_F(ParallelPortDialogTest, ListsMoreThan256Ports) {
-    sim::spooler::Clear();
+    porttest::ClearPorts();
     char name[16];
     for (int i = 1; i <= 300; ++i) {
         std::snprintf(name, sizeof name, "LPT%d:", i);
@@ -87,7 +87,7 @@ TEST_F(ParallelPortDialogTest, EndsWithTheRowTheCancelCodeOrTheFrameworksResults
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        sim::spooler::Clear();
+        porttest::ClearPorts();
         if (!c.emptyList) {
             AddPort("LPT1:", "Local Port");
             AddPort("LPT2:", "Local Port");
@@ -134,7 +134,7 @@ TEST_F(ChooseParallelPortTest, TheOnlyParallelPortIsTakenWithoutDialogOrEnumerat
 }
 
 TEST_F(ChooseParallelPortTest, SeveralPortsRunTheDialogThenEnumerateAgain) {
-    sim::spooler::Clear();
+    porttest::ClearPorts();
     AddPort("LPT1:", "Local Port");
     AddPort("LPT3:", porttest::kTcpip, porttest::kTcpip);
     AddPort("LPT2:", "Local Port");

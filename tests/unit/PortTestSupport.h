@@ -67,6 +67,13 @@ inline int RunChoice(CountingDialog& dialog, int (InstallDialog::*choose)(),
     return result;
 }
 
+// No ports at all; the monitors stay, so the TCP/IP monitor can still add one.
+inline void ClearPorts() {
+    for (const auto& port : sim::spooler::Ports()) {
+        sim::spooler::RemovePort(port.name);
+    }
+}
+
 inline void AddPort(const std::string& name, const std::string& description,
                     const std::string& monitor = "Local Port") {
     sim::spooler::AddPort({name, monitor, description});
@@ -79,7 +86,8 @@ inline void AddTcpipPort(const std::string& name) {
 // The rows of a list view, column by column.
 inline std::vector<std::string> Column(int dialog, int id, size_t column) {
     std::vector<std::string> texts;
-    for (const auto& row : sim::ui::Control(dialog, id)->rows) {
+    const auto control = sim::ui::Control(dialog, id);
+    for (const auto& row : control->rows) {
         texts.push_back(column < row.texts.size() ? row.texts[column] : std::string());
     }
     return texts;

@@ -32,7 +32,7 @@ class TcpipPortDialogTest : public SimTest {
   protected:
     void SetUp() override {
         SimTest::SetUp();
-        sim::spooler::Clear();
+        porttest::ClearPorts();
     }
     // Runs the dialog with no owner and the script queued by `script`.
     static std::intptr_t Run(const std::function<void()>& script) {
@@ -259,7 +259,7 @@ class ChooseTcpipPortTest : public SimTest {
   protected:
     void SetUp() override {
         SimTest::SetUp();
-        sim::spooler::Clear();
+        porttest::ClearPorts();
     }
 
     porttest::CountingDialog main;
