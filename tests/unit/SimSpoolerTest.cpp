@@ -307,6 +307,10 @@ TEST_F(SimSpoolerTest, DeletedPrinterLeavesTheListWhileItsHandlesStayValid) {
     sys::Printer again(AddPrinter("Sim Printer", "COM3:", "Sim Driver"));
     ASSERT_TRUE(again);
     EXPECT_EQ(spooler::FindPrinter("Sim Printer")->port, "COM3:");
+    sys::SetLastError(0);
+    EXPECT_EQ(sys::DeletePrinter(other), 0) << "the old handle must not reach the new printer";
+    EXPECT_EQ(sys::GetLastError(), 1905u);
+    EXPECT_TRUE(spooler::FindPrinter("Sim Printer"));
     EXPECT_EQ(sys::ClosePrinter(added), 1);
     EXPECT_EQ(sys::ClosePrinter(other), 1);
     EXPECT_EQ(spooler::FindPrinter("Sim Printer")->openHandles, 1);
