@@ -50,6 +50,13 @@ class ScHandle {
     ScHandle(const ScHandle&) = delete;
     ScHandle& operator=(const ScHandle&) = delete;
     ScHandle(ScHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    ScHandle& operator=(ScHandle&& other) noexcept {
+        if (this != &other) {
+            Close();
+            handle_ = std::exchange(other.handle_, nullptr);
+        }
+        return *this;
+    }
 
     ServiceHandle Get() const { return handle_; }
     explicit operator bool() const { return handle_ != nullptr; }

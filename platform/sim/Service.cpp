@@ -1,8 +1,380 @@
 // The simulated service control manager: services that move through pending states in time.
+#include <map>
+#include <mutex>
+#include <stdexcept>
+
 #include "platform/Service.h"
 #include "platform/sim/Machine.h"
 #include "platform/sim/SimRegistry.h"
 
+using sim::detail::Lower;
+using sim::service::State;
+
+namespace {
+
+constexpr sys::Dword kErrorInvalidServiceControl = 1052;
+constexpr sys::Dword kErrorDatabaseDoesNotExist = 1065;
+constexpr sys::Dword kErrorServiceNeverStarted = 1077;
+constexpr sys::Dword kOwnProcess = 0x10;       // SERVICE_WIN32_OWN_PROCESS
+constexpr sys::Dword kAcceptStop = 0x1;        // SERVICE_ACCEPT_STOP
+constexpr sys::Dword kControlInterrogate = 4;  // SERVICE_CONTROL_INTERROGATE
+constexpr sys::Dword kInterrogate = 0x0080;    // SERVICE_INTERROGATE
+
+constexpr sys::Dword kGenericRead = 0x80000000;
+constexpr sys::Dword kGenericWrite = 0x40000000;
+constexpr sys::Dword kGenericExecute = 0x20000000;
+constexpr sys::Dword kGenericAll = 0x10000000;
+constexpr sys::Dword kMaximumAllowed = 0x02000000;
+
+struct Service {
+    std::string name;
+    State state = State::Stopped;
+    sys::Dword since = 0;  // simulated time the current state was entered
+    sys::Dword pendingTime = 300;
+    bool disabled = false;
+    bool refusesStop = false;
+    bool neverStarts = false;
+    bool queryFails = false;
+    bool everStarted = false;
+    int starts = 0;
+    int stops = 0;
+    int queries = 0;
+};
+
+struct ScHandleRecord {
+    bool manager = false;
+    std::string service;  // lower-case name of the service
+    sys::Dword granted = 0;
+};
+
+struct Manager {
+    std::mutex mu;
+    std::map<std::string, Service> services;  // by lower-case name
+    std::map<std::uintptr_t, ScHandleRecord> handles;
+    std::uintptr_t nextHandle = 0x2000;
+};
+
+Manager& S() {
+    static Manager manager;
+    return manager;
+}
+
+// Runs f on the named service under the manager's lock.
+template <typename F>
+auto With(const std::string& name, F f) {
+    std::lock_guard lock(S().mu);
+    auto it = S().services.find(Lower(name));
+    if (it == S().services.end()) {
+        throw std::invalid_argument("no such simulated service: " + name);
+    }
+    return f(it->second);
+}
+
+void Enter(Service& service, State state) {
+    service.state = state;
+    service.since = sim::Now();
+    if (state != State::Stopped) {
+        service.everStarted = true;
+    }
+}
+
+// A pending state ends once its time has passed on the simulated clock, unless the service is
+// set to hang in it.
+void Settle(Service& service) {
+    if (sim::Now() - service.since < service.pendingTime) {
+        return;
+    }
+    if (service.state == State::StartPending && !service.neverStarts) {
+        Enter(service, State::Running);
+    } else if (service.state == State::StopPending && !service.refusesStop) {
+        Enter(service, State::Stopped);
+    }
+}
+
+void Fill(const Service& service, sys::SERVICE_STATUS* status) {
+    if (status == nullptr) {
+        return;
+    }
+    const bool pending =
+        service.state == State::StartPending || service.state == State::StopPending;
+    *status = sys::SERVICE_STATUS{};
+    status->dwServiceType = kOwnProcess;
+    status->dwCurrentState = static_cast<sys::Dword>(service.state);
+    status->dwControlsAccepted = service.state == State::Running ? kAcceptStop : 0;
+    // 1077: a stopped service that was never started since the machine came up says so.
+    status->dwWin32ExitCode =
+        service.state == State::Stopped && !service.everStarted ? kErrorServiceNeverStarted : 0;
+    status->dwCheckPoint = pending ? 1 + (sim::Now() - service.since) / 100 : 0;
+    status->dwWaitHint = pending ? service.pendingTime : 0;
+}
+
+sys::Dword MapServiceAccess(sys::Dword access) {
+    sys::Dword mapped =
+        access & ~(kGenericRead | kGenericWrite | kGenericExecute | kGenericAll | kMaximumAllowed);
+    if (access & kGenericRead) {
+        mapped |= 0x2008D;  // query config and status, interrogate, enumerate dependents
+    }
+    if (access & kGenericWrite) {
+        mapped |= 0x20002;  // change config
+    }
+    if (access & kGenericExecute) {
+        mapped |= 0x20170;  // start, stop, pause and continue, user-defined controls
+    }
+    if (access & (kGenericAll | kMaximumAllowed)) {
+        mapped |= sys::svc::AllAccess;
+    }
+    return mapped;
+}
+
+// The service behind a service handle; the last error set and null when there is none.
+Service* ServiceFor(sys::ServiceHandle handle, ScHandleRecord** record = nullptr) {
+    auto it = S().handles.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (it == S().handles.end() || it->second.manager) {
+        sys::SetLastError(sys::err::InvalidHandle);
+        return nullptr;
+    }
+    auto service = S().services.find(it->second.service);
+    if (service == S().services.end()) {
+        sys::SetLastError(sys::err::InvalidHandle);  // removed by a reset while still open
+        return nullptr;
+    }
+    if (record != nullptr) {
+        *record = &it->second;
+    }
+    return &service->second;
+}
+
+sys::ServiceHandle NewHandle(ScHandleRecord record) {
+    const std::uintptr_t value = S().nextHandle;
+    S().nextHandle += 8;
+    S().handles[value] = std::move(record);
+    return reinterpret_cast<sys::ServiceHandle>(value);
+}
+
+// Counts the call; true (with the last error set) when a failure is injected into it.
+bool Injected(const char* call) {
+    sim::CountCall(call);
+    return sim::ShouldFail(call);
+}
+
+}  // namespace
+
 namespace sim::detail {
-void ResetServices() {}
+
+void ResetServices() {
+    std::lock_guard lock(S().mu);
+    S().services.clear();
+    S().handles.clear();
+    Service spooler;
+    spooler.name = "Spooler";
+    Enter(spooler, State::Running);
+    spooler.everStarted = true;
+    S().services["spooler"] = spooler;
+}
+
 }  // namespace sim::detail
+
+namespace sys {
+
+ServiceHandle OpenSCManagerA(const char* /*machineName*/, const char* databaseName, Dword access) {
+    if (Injected("OpenSCManagerA")) {
+        return nullptr;
+    }
+    if (databaseName != nullptr && Lower(databaseName) != "servicesactive") {
+        SetLastError(kErrorDatabaseDoesNotExist);  // 1065
+        return nullptr;
+    }
+    std::lock_guard lock(S().mu);
+    return NewHandle(ScHandleRecord{true, {}, access});
+}
+
+ServiceHandle OpenServiceA(ServiceHandle manager, const char* serviceName, Dword access) {
+    if (Injected("OpenServiceA")) {
+        return nullptr;
+    }
+    std::lock_guard lock(S().mu);
+    auto it = S().handles.find(reinterpret_cast<std::uintptr_t>(manager));
+    if (it == S().handles.end() || !it->second.manager) {
+        SetLastError(err::InvalidHandle);
+        return nullptr;
+    }
+    if (serviceName == nullptr) {
+        SetLastError(err::InvalidParameter);
+        return nullptr;
+    }
+    // 1060: only the key name finds a service, not its display name.
+    const std::string key = Lower(serviceName);
+    if (S().services.count(key) == 0) {
+        SetLastError(err::ServiceDoesNotExist);
+        return nullptr;
+    }
+    return NewHandle(ScHandleRecord{false, key, MapServiceAccess(access)});
+}
+
+int QueryServiceStatus(ServiceHandle service, SERVICE_STATUS* status) {
+    if (Injected("QueryServiceStatus")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    ScHandleRecord* record = nullptr;
+    Service* target = ServiceFor(service, &record);
+    if (target == nullptr) {
+        return 0;
+    }
+    ++target->queries;
+    if ((record->granted & svc::QueryStatus) == 0 || target->queryFails) {
+        SetLastError(err::AccessDenied);
+        return 0;
+    }
+    if (status == nullptr) {
+        SetLastError(err::RpcNullRefPointer);
+        return 0;
+    }
+    Settle(*target);
+    Fill(*target, status);
+    return 1;
+}
+
+int ControlService(ServiceHandle service, Dword control, SERVICE_STATUS* status) {
+    if (Injected("ControlService")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    ScHandleRecord* record = nullptr;
+    Service* target = ServiceFor(service, &record);
+    if (target == nullptr) {
+        return 0;
+    }
+    if (control != svc::ControlStop && control != kControlInterrogate) {
+        SetLastError(kErrorInvalidServiceControl);  // 1052: a control we do not model
+        Fill(*target, status);
+        return 0;
+    }
+    if (control == svc::ControlStop) {
+        ++target->stops;
+    }
+    const Dword needed = control == svc::ControlStop ? svc::Stop : kInterrogate;
+    if ((record->granted & needed) == 0) {
+        SetLastError(err::AccessDenied);
+        return 0;
+    }
+    Settle(*target);
+    if (target->state == State::Stopped) {
+        SetLastError(err::ServiceNotActive);  // 1062, with the record filled in all the same
+        Fill(*target, status);
+        return 0;
+    }
+    if (target->state != State::Running) {
+        // 1061: a pending service takes no controls.
+        SetLastError(err::ServiceCannotAcceptControl);
+        Fill(*target, status);
+        return 0;
+    }
+    if (control == svc::ControlStop) {
+        Enter(*target, State::StopPending);
+    }
+    Fill(*target, status);
+    return 1;
+}
+
+int StartServiceA(ServiceHandle service, Dword /*argc*/, const char** /*argv*/) {
+    if (Injected("StartServiceA")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    ScHandleRecord* record = nullptr;
+    Service* target = ServiceFor(service, &record);
+    if (target == nullptr) {
+        return 0;
+    }
+    ++target->starts;
+    if ((record->granted & svc::Start) == 0) {
+        SetLastError(err::AccessDenied);
+        return 0;
+    }
+    if (target->disabled) {
+        SetLastError(err::ServiceDisabled);  // 1058
+        return 0;
+    }
+    Settle(*target);
+    if (target->state != State::Stopped) {
+        SetLastError(err::ServiceAlreadyRunning);  // 1056, pending states included
+        return 0;
+    }
+    Enter(*target, State::StartPending);
+    return 1;
+}
+
+int CloseServiceHandle(ServiceHandle handle) {
+    if (Injected("CloseServiceHandle")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    if (S().handles.erase(reinterpret_cast<std::uintptr_t>(handle)) == 0) {
+        SetLastError(err::InvalidHandle);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace sys
+
+namespace sim::service {
+
+void Add(const std::string& name, State state) {
+    std::lock_guard lock(S().mu);
+    Service service;
+    service.name = name;
+    Enter(service, state);
+    S().services[Lower(name)] = service;
+}
+
+void SetState(const std::string& name, State state) {
+    With(name, [&](Service& s) { Enter(s, state); });
+}
+
+State GetState(const std::string& name) {
+    return With(name, [](Service& s) {
+        Settle(s);
+        return s.state;
+    });
+}
+
+void SetPendingTime(const std::string& name, sys::Dword milliseconds) {
+    With(name, [&](Service& s) { s.pendingTime = milliseconds; });
+}
+
+void SetDisabled(const std::string& name, bool disabled) {
+    With(name, [&](Service& s) { s.disabled = disabled; });
+}
+
+void SetRefusesStop(const std::string& name, bool refuses) {
+    With(name, [&](Service& s) { s.refusesStop = refuses; });
+}
+
+void SetNeverStarts(const std::string& name, bool neverStarts) {
+    With(name, [&](Service& s) { s.neverStarts = neverStarts; });
+}
+
+void SetQueryFails(const std::string& name, bool fails) {
+    With(name, [&](Service& s) { s.queryFails = fails; });
+}
+
+int StartRequests(const std::string& name) {
+    return With(name, [](Service& s) { return s.starts; });
+}
+
+int StopRequests(const std::string& name) {
+    return With(name, [](Service& s) { return s.stops; });
+}
+
+int QueryCount(const std::string& name) {
+    return With(name, [](Service& s) { return s.queries; });
+}
+
+int OpenHandleCount() {
+    std::lock_guard lock(S().mu);
+    return static_cast<int>(S().handles.size());
+}
+
+}  // namespace sim::service

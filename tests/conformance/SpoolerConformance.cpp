@@ -1,0 +1,661 @@
+// Conformance cases of the print spooler calls: buffer sizes, levels, error codes, and the life
+// of a driver and a printer made through the calls themselves.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/Files.h"
+#include "platform/Spooler.h"
+#include "tests/conformance/Conformance.h"
+
+#ifndef _WIN32
+#include "platform/sim/Sim.h"
+#endif
+
+namespace {
+
+using conformance::kFill;
+using conformance::kMarker;
+using sys::Dword;
+
+constexpr char kX86[] = "Windows NT x86";
+constexpr char kX64[] = "Windows x64";
+
+// Set-up the calls cannot make (there is no WriteFile): a file through the C runtime.
+void WriteStub(const std::string& windowsPath, const std::string& content) {
+#ifdef _WIN32
+    std::ofstream(windowsPath, std::ios::binary) << content;
+#else
+    std::ofstream(sim::HostPath(windowsPath), std::ios::binary) << content;
+#endif
+}
+
+bool EndsWithNoCase(const std::string& text, const std::string& tail) {
+    if (text.size() < tail.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - tail.size() + i])) !=
+            std::tolower(static_cast<unsigned char>(tail[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string DriverDirectory(const char* environment) {
+    Dword needed = 0;
+    sys::GetPrinterDriverDirectoryA(nullptr, environment, 1, nullptr, 0, &needed);
+    std::vector<std::uint8_t> buffer(needed + 1, 0);
+    if (!sys::GetPrinterDriverDirectoryA(nullptr, environment, 1, buffer.data(), needed, &needed)) {
+        return {};
+    }
+    return reinterpret_cast<const char*>(buffer.data());
+}
+
+struct Call {
+    int result = 0;
+    Dword error = 0;
+    Dword needed = kMarker;
+    Dword returned = kMarker;
+};
+
+Call EnumPorts(Dword level, std::uint8_t* buffer, Dword size) {
+    Call call;
+    sys::SetLastError(kMarker);
+    call.result = sys::EnumPortsA(nullptr, level, buffer, size, &call.needed, &call.returned);
+    call.error = sys::GetLastError();
+    return call;
+}
+
+Call EnumLocalPrinters(std::uint8_t* buffer, Dword size) {
+    Call call;
+    sys::SetLastError(kMarker);
+    call.result = sys::EnumPrintersA(sys::spool::EnumLocal, nullptr, 2, buffer, size, &call.needed,
+                                     &call.returned);
+    call.error = sys::GetLastError();
+    return call;
+}
+
+std::vector<std::string> PortNames(Dword level) {
+    Dword needed = 0;
+    Dword returned = 0;
+    sys::EnumPortsA(nullptr, level, nullptr, 0, &needed, &returned);
+    std::vector<std::uint8_t> buffer(needed);
+    std::vector<std::string> names;
+    if (!sys::EnumPortsA(nullptr, level, buffer.data(), needed, &needed, &returned)) {
+        return names;
+    }
+    for (Dword i = 0; i < returned; ++i) {
+        names.emplace_back(level == 1
+                               ? reinterpret_cast<sys::PORT_INFO_1*>(buffer.data())[i].pName
+                               : reinterpret_cast<sys::PORT_INFO_2*>(buffer.data())[i].pPortName);
+    }
+    return names;
+}
+
+std::vector<std::string> LocalPrinterNames() {
+    Dword needed = 0;
+    Dword returned = 0;
+    sys::EnumPrintersA(sys::spool::EnumLocal, nullptr, 2, nullptr, 0, &needed, &returned);
+    std::vector<std::uint8_t> buffer(needed + 1);
+    std::vector<std::string> names;
+    if (sys::EnumPrintersA(sys::spool::EnumLocal, nullptr, 2, buffer.data(), needed, &needed,
+                           &returned)) {
+        for (Dword i = 0; i < returned; ++i) {
+            names.emplace_back(
+                reinterpret_cast<sys::PRINTER_INFO_2*>(buffer.data())[i].pPrinterName);
+        }
+    }
+    return names;
+}
+
+bool Listed(const std::string& printer) {
+    for (const auto& name : LocalPrinterNames()) {
+        if (name == printer) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Every string of the records lies in the buffer after the records and before `needed`.
+template <class Record>
+void ExpectStringsInside(const std::vector<std::uint8_t>& buffer, Dword needed, Dword returned,
+                         std::initializer_list<char * Record::*> fields) {
+    const auto* records = reinterpret_cast<const Record*>(buffer.data());
+    const char* first = reinterpret_cast<const char*>(buffer.data() + returned * sizeof(Record));
+    const char* end = reinterpret_cast<const char*>(buffer.data() + needed);
+    for (Dword i = 0; i < returned; ++i) {
+        for (auto field : fields) {
+            const char* text = records[i].*field;
+            ASSERT_NE(text, nullptr) << "record " << i;
+            EXPECT_GE(text, first) << "record " << i;
+            EXPECT_LT(text + std::strlen(text), end) << "record " << i;
+        }
+    }
+}
+
+// A driver of stub files, installed through the calls for the environments the machine has.
+// The spooler does not load the files (Wine and Windows alike), so any content does.
+void InstallStubDriver(const std::string& name) {
+    for (const char* environment : {kX86, kX64}) {
+        const std::string directory = DriverDirectory(environment);
+        if (directory.empty()) {
+            continue;
+        }
+        for (const char* file : {"CFSTUB.DLL", "CFSTUBUI.DLL", "CFSTUB.GPD", "CFSTUB.HLP"}) {
+            WriteStub(directory + "\\" + file, "stub");
+        }
+        std::string driverName = name;
+        std::string env = environment;
+        std::string driverPath = "\\CFSTUB.DLL";
+        std::string dataFile = "\\CFSTUB.GPD";
+        std::string configFile = "CFSTUBUI.DLL";
+        std::string helpFile = "\\CFSTUB.HLP";
+        std::string raw = "RAW";
+        sys::DRIVER_INFO_3 info;
+        info.cVersion = 3;
+        info.pName = driverName.data();
+        info.pEnvironment = env.data();
+        info.pDriverPath = driverPath.data();
+        info.pDataFile = dataFile.data();
+        info.pConfigFile = configFile.data();
+        info.pHelpFile = helpFile.data();
+        info.pDefaultDataType = raw.data();
+        const int added = sys::AddPrinterDriverExA(nullptr, 3, &info, sys::spool::CopyAllFiles);
+        if (environment == kX86) {  // the 32-bit one must be there; the other where it exists
+            ASSERT_EQ(added, 1) << "stub driver: error " << sys::GetLastError();
+        }
+    }
+}
+
+void DeletePrinterNamed(const std::string& name) {
+    sys::PRINTER_DEFAULTS defaults;
+    defaults.DesiredAccess = sys::spool::PrinterAllAccess;
+    sys::Printer printer;
+    if (sys::OpenPrinterA(name.c_str(), printer.Receive(), &defaults)) {
+        sys::DeletePrinter(printer.Get());
+    }
+}
+
+// The record AddPrinterA gets, with storage of its own for every string.
+struct PrinterRecord {
+    explicit PrinterRecord(std::string name, std::string port, std::string driver)
+        : name_(std::move(name)), port_(std::move(port)), driver_(std::move(driver)) {
+        info.pPrinterName = name_.data();
+        info.pPortName = port_.data();
+        info.pDriverName = driver_.data();
+        info.pPrintProcessor = processor_.data();
+        info.pDatatype = datatype_.data();
+    }
+    PrinterRecord(const PrinterRecord&) = delete;
+    PrinterRecord& operator=(const PrinterRecord&) = delete;
+    sys::PRINTER_INFO_2 info;
+
+  private:
+    std::string name_, port_, driver_, processor_ = "WinPrint", datatype_ = "RAW";
+};
+
+// A printer of a case: named after it, removed before and after.
+class SpoolerTest : public conformance::Test {
+  protected:
+    void SetUp() override {
+        conformance::Test::SetUp();
+        printer_ =
+            std::string("Cf ") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        DeletePrinterNamed(printer_);
+    }
+    void TearDown() override {
+        DeletePrinterNamed(printer_);
+        conformance::Test::TearDown();
+    }
+
+    const std::string& PrinterName() const { return printer_; }
+    static std::string FirstPort() {
+        auto ports = PortNames(2);
+        return ports.empty() ? std::string() : ports.front();
+    }
+
+  private:
+    std::string printer_;
+};
+
+constexpr char kStubDriver[] = "Cf Stub Driver";
+
+// --- Ports ---------------------------------------------------------------------------------
+
+TEST_F(SpoolerTest, EnumPortsSizeQueryExactAndOneShort) {
+    for (Dword level : {1u, 2u}) {
+        SCOPED_TRACE("level " + std::to_string(level));
+        const Call query = EnumPorts(level, nullptr, 0);
+        EXPECT_EQ(query.result, 0);
+        EXPECT_EQ(query.error, sys::err::InsufficientBuffer);
+        EXPECT_EQ(query.returned, 0u);
+        ASSERT_NE(query.needed, kMarker);
+        ASSERT_GT(query.needed, 0u);
+        const Dword needed = query.needed;
+
+        std::vector<std::uint8_t> buffer(needed + 16, kFill);
+        const Call exact = EnumPorts(level, buffer.data(), needed);
+        EXPECT_EQ(exact.result, 1);
+        EXPECT_EQ(exact.needed, needed);
+        ASSERT_GT(exact.returned, 0u);
+        for (Dword i = needed; i < buffer.size(); ++i) {
+            ASSERT_EQ(buffer[i], kFill) << "written past the size at " << i;
+        }
+        if (level == 1) {
+            ExpectStringsInside<sys::PORT_INFO_1>(buffer, needed, exact.returned,
+                                                  {&sys::PORT_INFO_1::pName});
+        } else {
+            ExpectStringsInside<sys::PORT_INFO_2>(
+                buffer, needed, exact.returned,
+                {&sys::PORT_INFO_2::pPortName, &sys::PORT_INFO_2::pMonitorName,
+                 &sys::PORT_INFO_2::pDescription});
+        }
+
+        std::vector<std::uint8_t> shortBuffer(needed, kFill);
+        const Call oneShort = EnumPorts(level, shortBuffer.data(), needed - 1);
+        EXPECT_EQ(oneShort.result, 0);
+        EXPECT_EQ(oneShort.error, sys::err::InsufficientBuffer);
+        EXPECT_EQ(oneShort.needed, needed);
+        EXPECT_EQ(oneShort.returned, 0u);
+    }
+}
+
+TEST_F(SpoolerTest, EnumPortsRefusesNullCounters) {
+    Dword count = 0;
+    for (bool nullNeeded : {true, false}) {
+        SCOPED_TRACE(nullNeeded ? "NULL needed" : "NULL returned");
+        std::vector<std::uint8_t> buffer(4096, kFill);
+        sys::SetLastError(kMarker);
+        const int result =
+            sys::EnumPortsA(nullptr, 2, buffer.data(), 4096, nullNeeded ? nullptr : &count,
+                            nullNeeded ? &count : nullptr);
+        EXPECT_EQ(result, 0);
+        const Dword error = sys::GetLastError();
+        EXPECT_TRUE(error == sys::err::RpcNullRefPointer || error == sys::err::InvalidParameter)
+            << "error " << error;
+    }
+}
+
+TEST_F(SpoolerTest, EnumPortsKnowsLevelsOneAndTwoOnly) {
+    for (Dword level : {0u, 3u}) {
+        SCOPED_TRACE("level " + std::to_string(level));
+        const Call call = EnumPorts(level, nullptr, 0);
+        EXPECT_EQ(call.result, 0);
+        EXPECT_EQ(call.error, sys::err::InvalidLevel);
+    }
+}
+
+TEST_F(SpoolerTest, EnumPortsLevelsListTheSamePortsInTheSameOrder) {
+    const auto level1 = PortNames(1);
+    const auto level2 = PortNames(2);
+    EXPECT_EQ(level1, level2);
+    EXPECT_NE(std::find(level2.begin(), level2.end(), "LPT1:"), level2.end());
+}
+
+TEST_F(SpoolerTest, PortDialogsOfUnknownPortsAndMonitors) {
+    const std::string missing = "CFNOSUCHPORT:";
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::ConfigurePortA(nullptr, nullptr, missing.c_str()), 0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::UnknownPort);
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::DeletePortA(nullptr, nullptr, missing.c_str()), 0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::UnknownPort);
+    // ERROR_INVALID_NAME (123): the monitor does not exist.
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::AddPortA(nullptr, nullptr, "Cf No Such Monitor"), 0);
+    EXPECT_EQ(sys::GetLastError(), 123u);
+}
+
+// --- Driver directory -------------------------------------------------------------------------
+
+TEST_F(SpoolerTest, DriverDirectorySizeQueryExactAndOneShort) {
+    Dword needed = kMarker;
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::GetPrinterDriverDirectoryA(nullptr, kX86, 1, nullptr, 0, &needed), 0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::InsufficientBuffer);
+    ASSERT_NE(needed, kMarker);
+    ASSERT_GT(needed, 1u);
+    const Dword size = needed;
+
+    std::vector<std::uint8_t> buffer(size + 8, kFill);
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::GetPrinterDriverDirectoryA(nullptr, kX86, 1, buffer.data(), size, &needed), 1);
+    const std::string directory(reinterpret_cast<const char*>(buffer.data()));
+    EXPECT_EQ(directory.size() + 1, size);
+    EXPECT_TRUE(EndsWithNoCase(directory, "\\spool\\drivers\\w32x86")) << directory;
+    for (Dword i = size; i < buffer.size(); ++i) {
+        ASSERT_EQ(buffer[i], kFill) << "written past the size at " << i;
+    }
+
+    std::vector<std::uint8_t> shortBuffer(size, kFill);
+    needed = kMarker;
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(
+        sys::GetPrinterDriverDirectoryA(nullptr, kX86, 1, shortBuffer.data(), size - 1, &needed),
+        0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::InsufficientBuffer);
+    EXPECT_EQ(needed, size);
+}
+
+TEST_F(SpoolerTest, DriverDirectoryEnvironmentNames) {
+    const std::string x86 = DriverDirectory(kX86);
+    ASSERT_FALSE(x86.empty());
+    EXPECT_EQ(DriverDirectory("windows nt x86"), x86);
+    EXPECT_EQ(DriverDirectory("WINDOWS NT X86"), x86);
+    EXPECT_TRUE(EndsWithNoCase(DriverDirectory(kX64), "\\spool\\drivers\\x64"));
+    if (sizeof(void*) == 4) {  // NULL is the caller's own environment
+        EXPECT_EQ(DriverDirectory(nullptr), x86);
+    }
+}
+
+TEST_F(SpoolerTest, DriverDirectoryRefusals) {
+    struct Case {
+        const char* environment;
+        Dword level;
+        Dword error;
+    };
+    for (const Case& c : {Case{"Windows NT bogus", 1, sys::err::InvalidEnvironment},
+                          Case{kX86, 2, sys::err::InvalidLevel}}) {
+        SCOPED_TRACE(std::string(c.environment) + " level " + std::to_string(c.level));
+        std::vector<std::uint8_t> buffer(512, kFill);
+        Dword needed = kMarker;
+        sys::SetLastError(kMarker);
+        EXPECT_EQ(sys::GetPrinterDriverDirectoryA(nullptr, c.environment, c.level, buffer.data(),
+                                                  512, &needed),
+                  0);
+        EXPECT_EQ(sys::GetLastError(), c.error);
+    }
+}
+
+// --- Monitors -------------------------------------------------------------------------------
+
+struct MonitorRecord {
+    MonitorRecord(std::string name, std::string dll)
+        : name_(std::move(name)), dll_(std::move(dll)) {
+        info.pName = name_.data();
+        info.pDLLName = dll_.data();
+    }
+    sys::MONITOR_INFO_2 info;
+
+  private:
+    std::string name_, dll_;
+};
+
+TEST_F(SpoolerTest, AddMonitorRefusesOtherLevelsEmptyNamesAndNullRecord) {
+    MonitorRecord monitor("Cf Monitor", "cfmonitor.dll");
+    for (Dword level : {1u, 3u}) {
+        SCOPED_TRACE("level " + std::to_string(level));
+        sys::SetLastError(kMarker);
+        EXPECT_EQ(sys::AddMonitorA(nullptr, level, &monitor.info), 0);
+        EXPECT_EQ(sys::GetLastError(), sys::err::InvalidLevel);
+    }
+    for (auto [name, dll] : {std::pair{"", "cfmonitor.dll"}, std::pair{"Cf Monitor", ""}}) {
+        SCOPED_TRACE(std::string("name \"") + name + "\" dll \"" + dll + "\"");
+        MonitorRecord empty(name, dll);
+        sys::SetLastError(kMarker);
+        EXPECT_EQ(sys::AddMonitorA(nullptr, 2, &empty.info), 0);
+        EXPECT_EQ(sys::GetLastError(), sys::err::InvalidParameter);
+    }
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::AddMonitorA(nullptr, 2, nullptr), 0);
+    EXPECT_EQ(sys::GetLastError(), kMarker);
+}
+
+TEST_F(SpoolerTest, AddMonitorOfMissingDll) {
+    MonitorRecord monitor("Cf Missing Monitor", "C:\\cf-no-such-monitor.dll");
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::AddMonitorA(nullptr, 2, &monitor.info), 0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::ModNotFound);
+}
+
+TEST_F(SpoolerTest, AddMonitorOfDllWithoutEntryPoint) {
+    SIM_ONLY(
+        "a loadable DLL without InitializePrintMonitor2; the sim takes any file without the name");
+    WriteStub("C:\\Windows\\System32\\cfplain.dll", "a module with other exports");
+    MonitorRecord monitor("Cf Plain Monitor", "cfplain.dll");
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::AddMonitorA(nullptr, 2, &monitor.info), 0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::ProcNotFound);
+}
+
+TEST_F(SpoolerTest, MonitorAddedTwiceThenDeletedTwice) {
+    SIM_ONLY("a working monitor DLL");
+    WriteStub("C:\\Windows\\System32\\cfmon.dll", "...InitializePrintMonitor2...");
+    MonitorRecord monitor("Cf Working Monitor", "cfmon.dll");
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::AddMonitorA(nullptr, 2, &monitor.info), 1);
+    EXPECT_EQ(sys::GetLastError(), sys::err::Success);
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::AddMonitorA(nullptr, 2, &monitor.info), 0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::PrintMonitorAlreadyInstalled);
+    EXPECT_EQ(sys::DeleteMonitorA(nullptr, kX86, "Cf Working Monitor"), 1);
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::DeleteMonitorA(nullptr, kX86, "Cf Working Monitor"), 0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::UnknownPrintMonitor);
+}
+
+TEST_F(SpoolerTest, DeleteMonitorThatIsNotThere) {
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::DeleteMonitorA(nullptr, kX86, "Cf No Such Monitor"), 0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::UnknownPrintMonitor);
+}
+
+// --- Drivers --------------------------------------------------------------------------------
+
+TEST_F(SpoolerTest, AddPrinterDriverCopiesIntoTheVersionDirectory) {
+    ASSERT_NO_FATAL_FAILURE(InstallStubDriver(kStubDriver));
+    const std::string directory = DriverDirectory(kX86);
+    for (const char* file : {"CFSTUB.DLL", "CFSTUBUI.DLL", "CFSTUB.GPD", "CFSTUB.HLP"}) {
+        EXPECT_NE(sys::GetFileAttributesA(directory + "\\3\\" + file), sys::attr::Invalid) << file;
+    }
+}
+
+TEST_F(SpoolerTest, AddPrinterDriverRefusals) {
+    const std::string directory = DriverDirectory(kX86);
+    WriteStub(directory + "\\CFSTUB.DLL", "stub");
+    WriteStub(directory + "\\CFSTUBUI.DLL", "stub");
+    struct Case {
+        const char* what;
+        Dword level;
+        const char* environment;
+        const char* dataFile;
+        Dword error;
+    };
+    for (const Case& c :
+         {Case{"missing data file", 3, kX86, "\\CFNOSUCH.GPD", sys::err::FileNotFound},
+          Case{"unknown environment", 3, "Windows NT bogus", "\\CFSTUB.DLL",
+               sys::err::InvalidEnvironment},
+          Case{"level 1", 1, kX86, "\\CFSTUB.DLL", sys::err::InvalidLevel},
+          Case{"level 5", 5, kX86, "\\CFSTUB.DLL", sys::err::InvalidLevel}}) {
+        SCOPED_TRACE(c.what);
+        std::string name = "Cf Refused Driver", environment = c.environment,
+                    driver = "\\CFSTUB.DLL", data = c.dataFile, config = "\\CFSTUBUI.DLL";
+        sys::DRIVER_INFO_3 info;
+        info.cVersion = 3;
+        info.pName = name.data();
+        info.pEnvironment = environment.data();
+        info.pDriverPath = driver.data();
+        info.pDataFile = data.data();
+        info.pConfigFile = config.data();
+        sys::SetLastError(kMarker);
+        EXPECT_EQ(sys::AddPrinterDriverExA(nullptr, c.level, &info, sys::spool::CopyAllFiles), 0);
+        EXPECT_EQ(sys::GetLastError(), c.error);
+    }
+}
+
+// --- Printers -------------------------------------------------------------------------------
+
+TEST_F(SpoolerTest, EnumPrintersWithNoPrintersSucceedsWithNothing) {
+    // A fresh simulated machine has no printer; elsewhere the machine is what it is, and with
+    // printers the size query fails as usual.
+    struct Case {
+        Dword flags;
+        const char* name;
+    };
+    for (const Case& c :
+         {Case{sys::spool::EnumLocal, nullptr}, Case{sys::spool::EnumLocal, ""},
+          Case{sys::spool::EnumConnections, nullptr}, Case{sys::spool::EnumConnections, ""}}) {
+        SCOPED_TRACE("flags " + std::to_string(c.flags) + (c.name ? " empty name" : " NULL name"));
+        Call call;
+        sys::SetLastError(kMarker);
+        call.result =
+            sys::EnumPrintersA(c.flags, c.name, 2, nullptr, 0, &call.needed, &call.returned);
+        call.error = sys::GetLastError();
+        EXPECT_EQ(call.returned, 0u);
+        if (conformance::OnSim()) {
+            EXPECT_EQ(call.result, 1);
+        }
+        if (call.result == 1) {
+            EXPECT_EQ(call.error, sys::err::Success);
+            EXPECT_EQ(call.needed, 0u);
+        } else {
+            EXPECT_EQ(call.error, sys::err::InsufficientBuffer);
+            EXPECT_GT(call.needed, 0u);
+        }
+    }
+}
+
+TEST_F(SpoolerTest, PrinterLifeFromAddToDelete) {
+    ASSERT_NO_FATAL_FAILURE(InstallStubDriver(kStubDriver));
+    const std::string port = FirstPort();
+    ASSERT_FALSE(port.empty());
+    PrinterRecord record(PrinterName(), port, kStubDriver);
+    const sys::PRINTER_INFO_2 before = record.info;
+
+    sys::Printer added(sys::AddPrinterA(nullptr, 2, &record.info));
+    ASSERT_TRUE(added) << "AddPrinterA: error " << sys::GetLastError();
+    EXPECT_EQ(std::memcmp(&before, &record.info, sizeof before), 0)
+        << "the caller's record changed";
+    EXPECT_EQ(std::string(record.info.pPrinterName), PrinterName());
+    EXPECT_TRUE(Listed(PrinterName()));
+
+    // With a printer the size rules are those of the ports.
+    const Call query = EnumLocalPrinters(nullptr, 0);
+    EXPECT_EQ(query.result, 0);
+    EXPECT_EQ(query.error, sys::err::InsufficientBuffer);
+    EXPECT_EQ(query.returned, 0u);
+    ASSERT_GT(query.needed, 0u);
+    ASSERT_NE(query.needed, kMarker);
+    std::vector<std::uint8_t> buffer(query.needed + 16, kFill);
+    const Call exact = EnumLocalPrinters(buffer.data(), query.needed);
+    EXPECT_EQ(exact.result, 1);
+    ASSERT_GT(exact.returned, 0u);
+    for (Dword i = query.needed; i < buffer.size(); ++i) {
+        ASSERT_EQ(buffer[i], kFill) << "written past the size at " << i;
+    }
+    ExpectStringsInside<sys::PRINTER_INFO_2>(
+        buffer, query.needed, exact.returned,
+        {&sys::PRINTER_INFO_2::pPrinterName, &sys::PRINTER_INFO_2::pPortName,
+         &sys::PRINTER_INFO_2::pDriverName});
+    const Call oneShort = EnumLocalPrinters(buffer.data(), query.needed - 1);
+    EXPECT_EQ(oneShort.result, 0);
+    EXPECT_EQ(oneShort.error, sys::err::InsufficientBuffer);
+    EXPECT_EQ(oneShort.needed, query.needed);
+
+    sys::PRINTER_DEFAULTS defaults;
+    defaults.DesiredAccess = sys::spool::PrinterAllAccess;
+    sys::Printer opened;
+    ASSERT_EQ(sys::OpenPrinterA(PrinterName().c_str(), opened.Receive(), &defaults), 1);
+    EXPECT_EQ(sys::DeletePrinter(opened.Get()), 1);
+    EXPECT_FALSE(Listed(PrinterName()));
+    EXPECT_EQ(opened.Close(), 1);
+    EXPECT_EQ(added.Close(), 1);
+
+    // The name is free again.
+    sys::Printer again(sys::AddPrinterA(nullptr, 2, &record.info));
+    EXPECT_TRUE(again) << "AddPrinterA after DeletePrinter: error " << sys::GetLastError();
+}
+
+TEST_F(SpoolerTest, ClosePrinterOfNullAndOfClosedHandles) {
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::ClosePrinter(nullptr), 0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::InvalidHandle);
+
+    ASSERT_NO_FATAL_FAILURE(InstallStubDriver(kStubDriver));
+    PrinterRecord record(PrinterName(), FirstPort(), kStubDriver);
+    sys::PrinterHandle handle = sys::AddPrinterA(nullptr, 2, &record.info);
+    ASSERT_NE(handle, nullptr) << "AddPrinterA: error " << sys::GetLastError();
+    EXPECT_EQ(sys::ClosePrinter(handle), 1);
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::ClosePrinter(handle), 0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::InvalidHandle);
+}
+
+TEST_F(SpoolerTest, OpenPrinterRefusals) {
+    sys::SetLastError(kMarker);
+    sys::PrinterHandle handle = nullptr;
+    EXPECT_EQ(sys::OpenPrinterA("", &handle, nullptr), 0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::InvalidPrinterName);
+
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::OpenPrinterA(PrinterName().c_str(), &handle, nullptr), 0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::InvalidPrinterName);
+
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::OpenPrinterA(PrinterName().c_str(), nullptr, nullptr), 0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::InvalidParameter);
+}
+
+TEST_F(SpoolerTest, AddPrinterKnowsLevelTwoOnly) {
+    ASSERT_NO_FATAL_FAILURE(InstallStubDriver(kStubDriver));
+    PrinterRecord record(PrinterName(), FirstPort(), kStubDriver);
+    for (Dword level : {0u, 3u}) {
+        SCOPED_TRACE("level " + std::to_string(level));
+        sys::SetLastError(kMarker);
+        EXPECT_EQ(sys::AddPrinterA(nullptr, level, &record.info), nullptr);
+        EXPECT_EQ(sys::GetLastError(), sys::err::InvalidLevel);
+    }
+    EXPECT_FALSE(Listed(PrinterName()));
+}
+
+TEST_F(SpoolerTest, AddPrinterOfDriverNotInstalled) {
+    PrinterRecord record(PrinterName(), FirstPort(), "Cf Driver Never Installed");
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::AddPrinterA(nullptr, 2, &record.info), nullptr);
+    EXPECT_EQ(sys::GetLastError(), sys::err::UnknownPrinterDriver);
+    EXPECT_FALSE(Listed(PrinterName()));
+}
+
+TEST_F(SpoolerTest, AddPrinterOnPortThatDoesNotExist) {
+    WINE_DIFFERS("AddPrinterA accepts a port that does not exist");
+    ASSERT_NO_FATAL_FAILURE(InstallStubDriver(kStubDriver));
+    PrinterRecord record(PrinterName(), "CFNOSUCHPORT:", kStubDriver);
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::AddPrinterA(nullptr, 2, &record.info), nullptr);
+    EXPECT_EQ(sys::GetLastError(), sys::err::UnknownPort);
+    EXPECT_FALSE(Listed(PrinterName()));
+}
+
+TEST_F(SpoolerTest, AddPrinterOfExistingName) {
+    WINE_DIFFERS("a second AddPrinterA of a name overwrites the printer");
+    ASSERT_NO_FATAL_FAILURE(InstallStubDriver(kStubDriver));
+    PrinterRecord record(PrinterName(), FirstPort(), kStubDriver);
+    sys::Printer first(sys::AddPrinterA(nullptr, 2, &record.info));
+    ASSERT_TRUE(first) << "AddPrinterA: error " << sys::GetLastError();
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::AddPrinterA(nullptr, 2, &record.info), nullptr);
+    EXPECT_EQ(sys::GetLastError(), sys::err::PrinterAlreadyExists);
+}
+
+TEST_F(SpoolerTest, PurgeOfPrinterOpenedWithAllAccess) {
+    WINE_DIFFERS("SetPrinterA(PRINTER_CONTROL_PURGE) fails with 124");
+    ASSERT_NO_FATAL_FAILURE(InstallStubDriver(kStubDriver));
+    PrinterRecord record(PrinterName(), FirstPort(), kStubDriver);
+    sys::Printer added(sys::AddPrinterA(nullptr, 2, &record.info));
+    ASSERT_TRUE(added) << "AddPrinterA: error " << sys::GetLastError();
+    std::string raw = "RAW";
+    sys::PRINTER_DEFAULTS defaults;
+    defaults.pDatatype = raw.data();
+    defaults.DesiredAccess = sys::spool::PrinterAllAccess;
+    sys::Printer opened;
+    ASSERT_EQ(sys::OpenPrinterA(PrinterName().c_str(), opened.Receive(), &defaults), 1);
+    EXPECT_EQ(sys::SetPrinterA(opened.Get(), 0, nullptr, sys::spool::PrinterControlPurge), 1);
+}
+
+}  // namespace
