@@ -7,18 +7,12 @@
 #include "ports/PortResult.h"
 
 namespace ports {
-namespace {
-
-// An application message box carries the program's name as its caption.
-constexpr const char* kApplicationTitle = "DriverInstaller";
-
-}  // namespace
 
 int ChooseParallelPort(InstallDialog& dialog) {
     if (dialog.parallelPorts.empty()) {
-        dialog.MessageBoxA(
+        dialog.AppMessageBox(
             "There is no available parallel port.\r\n\r\nPlease select other port type.",
-            kApplicationTitle, ui::mb::Ok);
+            ui::mb::Ok);
         return kCancelled;
     }
     if (dialog.parallelPorts.size() == 1) {

@@ -119,7 +119,7 @@ TEST_F(ChooseParallelPortTest, WithoutAParallelPortSaysSoAndCancels) {
     const auto boxes = sim::ui::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, kNoParallel);
-    EXPECT_EQ(boxes[0].caption, "DriverInstaller");
+    EXPECT_EQ(boxes[0].caption, "Thermal Driver Setup");  // the application's box
     EXPECT_EQ(boxes[0].flags, ui::mb::Ok);
     EXPECT_TRUE(boxes[0].ownedByDialog);
 }
