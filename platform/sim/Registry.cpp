@@ -290,12 +290,12 @@ Dword RegOpenKeyExA(KeyHandle key, const char* subKey, Dword /*options*/, Dword 
     if (result == nullptr) {
         return err::InvalidParameter;
     }
-    *result = nullptr;
     std::lock_guard lock(R().mu);
     OpenKey parent;
     if (Dword code = Use(key, 0, parent); code != err::Success) {
-        return code;
+        return code;  // a bad handle leaves the output alone
     }
+    *result = nullptr;
     const std::string path = subKey == nullptr ? "" : subKey;
     if (!path.empty() && path[0] == '\\') {
         return err::BadPathname;  // 161: a subkey path is relative, never rooted
@@ -324,14 +324,14 @@ Dword RegCreateKeyExA(KeyHandle key, const char* subKey, Dword /*reserved*/, cha
     if (result == nullptr) {
         return kErrorNoAccess;
     }
-    *result = nullptr;
-    if (subKey == nullptr) {
-        return err::InvalidParameter;
-    }
     std::lock_guard lock(R().mu);
     OpenKey parent;
     if (Dword code = Use(key, 0, parent); code != err::Success) {
-        return code;
+        return code;  // a bad handle leaves the output alone
+    }
+    *result = nullptr;
+    if (subKey == nullptr) {
+        return err::InvalidParameter;
     }
     if (subKey[0] == '\\') {
         return err::BadPathname;  // 161: a subkey path is relative, never rooted

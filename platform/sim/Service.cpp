@@ -2,6 +2,7 @@
 #include <map>
 #include <mutex>
 #include <stdexcept>
+#include <string_view>
 
 #include "platform/Service.h"
 #include "platform/sim/Machine.h"
@@ -12,6 +13,7 @@ using sim::service::State;
 
 namespace {
 
+constexpr sys::Dword kErrorInvalidName = 123;
 constexpr sys::Dword kErrorInvalidServiceControl = 1052;
 constexpr sys::Dword kErrorDatabaseDoesNotExist = 1065;
 constexpr sys::Dword kErrorServiceNeverStarted = 1077;
@@ -180,8 +182,15 @@ ServiceHandle OpenSCManagerA(const char* /*machineName*/, const char* databaseNa
     if (Injected("OpenSCManagerA")) {
         return nullptr;
     }
-    if (databaseName != nullptr && Lower(databaseName) != "servicesactive") {
-        SetLastError(kErrorDatabaseDoesNotExist);  // 1065
+    // Only the active database is there. "ServicesFailed" names one that does not exist (1065);
+    // any other name is no database name at all (123).
+    const std::string database = databaseName == nullptr ? "" : Lower(databaseName);
+    if (database == "servicesfailed") {
+        SetLastError(kErrorDatabaseDoesNotExist);
+        return nullptr;
+    }
+    if (!database.empty() && database != "servicesactive") {
+        SetLastError(kErrorInvalidName);
         return nullptr;
     }
     std::lock_guard lock(S().mu);
@@ -198,8 +207,10 @@ ServiceHandle OpenServiceA(ServiceHandle manager, const char* serviceName, Dword
         SetLastError(err::InvalidHandle);
         return nullptr;
     }
-    if (serviceName == nullptr) {
-        SetLastError(err::InvalidParameter);
+    // 123: an empty name, or one with a slash or backslash, is no service name.
+    if (serviceName == nullptr || *serviceName == '\0' ||
+        std::string_view(serviceName).find_first_of("/\\") != std::string_view::npos) {
+        SetLastError(kErrorInvalidName);
         return nullptr;
     }
     // 1060: only the key name finds a service, not its display name.

@@ -142,7 +142,6 @@ void WritePrinterKeys(const std::string& name, const std::string& port) {
     const std::string control = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + name;
     const std::string software =
         "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\" + name;
-    return;  // XXX-REG
     sim::registry::CreateKey("HKLM", control);
     sim::registry::SetString("HKLM", control, "Port", port);
     sim::registry::CreateKey("HKLM", software + "\\DsSpooler");
@@ -150,7 +149,6 @@ void WritePrinterKeys(const std::string& name, const std::string& port) {
 }
 
 void RemovePrinterKeys(const std::string& name) {
-    return;  // XXX-REG
     sim::registry::DeleteKey("HKLM",
                              "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + name);
     sim::registry::DeleteKey(

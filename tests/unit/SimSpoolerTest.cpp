@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Spooler.h"
+#include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimSpooler.h"
 #include "tests/unit/SimFixture.h"
 
@@ -282,6 +283,29 @@ TEST_F(SimSpoolerTest, SixtyFourBitMachineWantsItsOwnEnvironment) {
 }
 
 // --- Printers ---------------------------------------------------------------------------------
+
+TEST_F(SimSpoolerTest, PrinterKeysInTheRegistryComeAndGoWithThePrinter) {
+    const std::string control = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Sim Printer";
+    const std::string software =
+        "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\Sim Printer";
+    InstalledEarlier("Sim Driver");
+    sys::Printer added(AddPrinter("Sim Printer", "COM2:", "Sim Driver"));
+    ASSERT_TRUE(added);
+    EXPECT_EQ(sim::registry::GetString("HKLM", control, "Port"), "COM2:");
+    EXPECT_TRUE(sim::registry::KeyExists("HKLM", software + "\\DsSpooler"));
+    EXPECT_TRUE(sim::registry::KeyExists("HKCC", control));
+
+    ASSERT_EQ(sys::DeletePrinter(added.Get()), 1);
+    EXPECT_FALSE(sim::registry::KeyExists("HKLM", control));
+    EXPECT_FALSE(sim::registry::KeyExists("HKLM", software));
+    EXPECT_FALSE(sim::registry::KeyExists("HKCC", control));
+    EXPECT_TRUE(
+        sim::registry::KeyExists("HKLM", "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers"));
+
+    spooler::AddPrinter({"Sim Printer", "LPT2:", "Sim Driver", "WinPrint", "RAW"});
+    EXPECT_EQ(sim::registry::GetString("HKLM", control, "Port"), "LPT2:")
+        << "as if installed earlier";
+}
 
 TEST_F(SimSpoolerTest, DeletedPrinterLeavesTheListWhileItsHandlesStayValid) {
     InstalledEarlier("Sim Driver");
