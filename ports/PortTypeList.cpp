@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "ports/PortListView.h"
+
 namespace ports {
 namespace {
 
@@ -21,14 +23,8 @@ constexpr std::array<Row, 4> kRows = {{
 }  // namespace
 
 void FillPortTypeList(ui::ListView& list) {
-    list.DeleteAllItems();
-    for (int n = list.GetColumnCount(); n > 0; --n) {
-        list.DeleteColumn(0);
-    }
-    unsigned style = list.GetExtendedStyle();
-    style &= ~ui::ListView::ExTrackSelect;
-    style |= ui::ListView::ExGridLines | ui::ListView::ExFullRowSelect;
-    list.SetExtendedStyle(style);
+    ClearList(list);
+    ApplyPortListStyle(list);
     list.InsertColumn(0, "Port", 110);
     list.InsertColumn(1, "Description", 450);
     list.SetColumnWidth(0, 110);
@@ -37,8 +33,7 @@ void FillPortTypeList(ui::ListView& list) {
         const int row = list.InsertItem(static_cast<int>(i), kRows[i].port);
         list.SetItemText(row, 1, kRows[i].description);
     }
-    const unsigned both = ui::ListView::StateSelected | ui::ListView::StateFocused;
-    list.SetItemState(0, ui::ListView::StateSelected, both);
+    SelectRow(list, 0);
 }
 
 }  // namespace ports

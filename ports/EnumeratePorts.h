@@ -1,0 +1,14 @@
+// Sorts the spooler's existing ports into the main dialog's port lists.
+#pragma once
+
+class InstallDialog;
+
+namespace ports {
+
+// The first 256 ports are sorted: "USB" names to usbPorts, then TCP/IP descriptions to
+// tcpipPorts, then "LPT" names to parallelPorts; each of them also to otherPorts. serialPorts
+// comes from the serial device map. The port-type row the user chose stays selected. Ends
+// with one "MyUpdateData".
+void EnumeratePorts(InstallDialog& dialog);
+
+}  // namespace ports
