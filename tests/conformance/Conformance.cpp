@@ -121,4 +121,10 @@ void RemoveTree(const std::string& windowsPath) {
     sys::RemoveDirectoryA(windowsPath);
 }
 
+void UserWaits([[maybe_unused]] int dialog, [[maybe_unused]] unsigned milliseconds) {
+#ifndef _WIN32
+    sim::ui::AdvanceClock(dialog, milliseconds);
+#endif
+}
+
 }  // namespace conformance

@@ -44,6 +44,11 @@ std::optional<std::string> ReadFile(const std::string& windowsPath);
 // Removes a file or a directory tree through the sys:: calls, clearing read-only first.
 void RemoveTree(const std::string& windowsPath);
 
+// The user leaves the dialog with this template alone for `milliseconds` once it is the
+// innermost one open: on Windows real time passes by itself; on the sim the script moves the
+// simulated clock, and timers fire.
+void UserWaits(int dialog, unsigned milliseconds);
+
 }  // namespace conformance
 
 // A case where Wine behaves otherwise than Windows: the sim follows Windows, Wine skips it.

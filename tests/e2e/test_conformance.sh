@@ -9,9 +9,9 @@ source "$here/lib.sh"
 
 exe=$E2E_BUILD/tests/conformance/conformance_tests.exe
 [[ -f "$exe" ]] || e2e_give_up "no conformance_tests.exe in $E2E_BUILD/tests/conformance"
-e2e_prefix || e2e_give_up "no Wine prefix"
-# Message boxes and dialogs of the window cases need a display.
+# The window cases need a display, there before the prefix's first program starts its desktop.
 e2e_start_display || e2e_give_up "no X display"
+e2e_prefix || e2e_give_up "no Wine prefix"
 
 # Run from a directory on drive C, so that relative paths stay inside the prefix.
 run=$E2E_DRIVE_C/conformance
