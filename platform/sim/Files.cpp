@@ -20,6 +20,8 @@ namespace {
 constexpr sys::Dword kErrorFileExists = 80;
 constexpr sys::Dword kErrorDirectory = 267;
 constexpr sys::Dword kAttrArchive = 0x20;
+constexpr sys::Dword kErrorFilenameExcedRange = 206;
+constexpr size_t kMaxPath = 260;
 
 std::vector<std::string> SplitComponents(const std::string& path) {
     std::vector<std::string> parts;
@@ -44,13 +46,12 @@ bool IsDriveC(const std::string& part) {
     return part.size() == 2 && part[1] == ':' && (part[0] == 'c' || part[0] == 'C');
 }
 
-// Resolves a Windows path to a host path; empty when it is not on drive C.
-std::string Resolve(const std::string& windowsPath) {
-    std::string root;
+// The components of the full path below C:\ with "." and ".." applied; none when the path is
+// not on drive C.
+std::optional<std::vector<std::string>> FullPath(const std::string& windowsPath) {
     std::string current;
     {
         std::lock_guard lock(M().mu);
-        root = M().root;
         current = M().currentDirectory;
     }
     std::string path = windowsPath;
@@ -61,7 +62,7 @@ std::string Resolve(const std::string& windowsPath) {
     }
     auto parts = SplitComponents(path);
     if (parts.empty() || !IsDriveC(parts[0])) {
-        return {};
+        return std::nullopt;
     }
     std::vector<std::string> names;
     for (size_t i = 1; i < parts.size(); ++i) {
@@ -76,8 +77,37 @@ std::string Resolve(const std::string& windowsPath) {
         }
         names.push_back(parts[i]);
     }
-    fs::path host = root;
-    for (const auto& name : names) {
+    return names;
+}
+
+// True (and the last error set) for a path too long for the ANSI file calls. The calls convert
+// their path into a buffer of MAX_PATH characters first: a longer string fails there with 206
+// (ERROR_FILENAME_EXCED_RANGE), whatever it names. CopyFileA's target is converted without that
+// limit (`converted` false). A full path of MAX_PATH or more fails with 3 (ERROR_PATH_NOT_FOUND).
+bool TooLong(const std::string& windowsPath, bool converted = true) {
+    if (converted && windowsPath.size() > kMaxPath) {
+        sys::SetLastError(kErrorFilenameExcedRange);
+        return true;
+    }
+    size_t length = 2;  // "C:"
+    for (const auto& name : FullPath(windowsPath).value_or(std::vector<std::string>{})) {
+        length += 1 + name.size();
+    }
+    if (length >= kMaxPath) {
+        sys::SetLastError(sys::err::PathNotFound);
+        return true;
+    }
+    return false;
+}
+
+// Resolves a Windows path to a host path; empty when it is not on drive C.
+std::string Resolve(const std::string& windowsPath) {
+    const auto names = FullPath(windowsPath);
+    if (!names) {
+        return {};
+    }
+    fs::path host = sim::Root();
+    for (const auto& name : *names) {
         std::string match = name;
         std::error_code ec;
         if (fs::is_directory(host, ec)) {
@@ -141,7 +171,7 @@ struct Entry {
 // The common start of a call on an existing path: counted, failed on request, resolved.
 std::optional<Entry> Enter(const char* call, const std::string& path) {
     sim::CountCall(call);
-    if (sim::ShouldFail(call)) {
+    if (sim::ShouldFail(call) || TooLong(path)) {
         return std::nullopt;
     }
     Entry entry;
@@ -211,7 +241,7 @@ FileSearch::~FileSearch() {
 bool FileSearch::First(const std::string& pattern, FindData& out) {
     sim::CountCall("FindFirstFileA");
     Close();
-    if (sim::ShouldFail("FindFirstFileA")) {
+    if (sim::ShouldFail("FindFirstFileA") || TooLong(pattern)) {
         return false;
     }
     auto cut = pattern.find_last_of("\\/");
@@ -317,7 +347,7 @@ bool RemoveDirectoryA(const std::string& path) {
 
 bool CreateDirectoryA(const std::string& path) {
     sim::CountCall("CreateDirectoryA");
-    if (sim::ShouldFail("CreateDirectoryA")) {
+    if (sim::ShouldFail("CreateDirectoryA") || TooLong(path)) {
         return false;
     }
     std::string host = Resolve(path);
@@ -336,7 +366,7 @@ bool CreateDirectoryA(const std::string& path) {
 
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
     sim::CountCall("CopyFileA");
-    if (sim::ShouldFail("CopyFileA")) {
+    if (sim::ShouldFail("CopyFileA") || TooLong(from) || TooLong(to, false)) {
         return false;
     }
     std::string src = Resolve(from);

@@ -27,8 +27,17 @@ std::string Trim(const std::string& s) {
     return s.substr(first, s.find_last_not_of(blanks) - first + 1);
 }
 
+// A bare file name (no directory part) is looked up in the Windows directory, not the current one.
+std::string ProfilePath(const char* fileName) {
+    const std::string name = fileName == nullptr ? "" : fileName;
+    if (name.empty() || name.find_first_of("\\/") != std::string::npos) {
+        return name;
+    }
+    return "C:\\Windows\\" + name;
+}
+
 std::optional<std::vector<Section>> Load(const char* fileName) {
-    std::ifstream in(sim::HostPath(fileName), std::ios::binary);
+    std::ifstream in(sim::HostPath(ProfilePath(fileName)), std::ios::binary);
     if (!in) {
         return std::nullopt;
     }
@@ -73,6 +82,59 @@ sys::Dword CopyCut(const std::string& text, char* buffer, sys::Dword size) {
     return static_cast<sys::Dword>(n);
 }
 
+// Copies a NUL-separated list (each item with its NUL) ending it in a second NUL; returns the
+// bytes without that final NUL. The list only counts as fitting with a byte to spare: otherwise
+// it is cut to size - 2 bytes and ended in a double NUL, and the result is size - 2, even when
+// the list and its final NUL would just have fitted.
+sys::Dword CopyList(const std::string& list, char* buffer, sys::Dword size) {
+    if (size == 0) {
+        return 0;
+    }
+    if (size < 2) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    if (list.size() + 2 <= size) {
+        std::memcpy(buffer, list.data(), list.size());
+        buffer[list.size()] = '\0';
+        return static_cast<sys::Dword>(list.size());
+    }
+    std::memcpy(buffer, list.data(), size - 2);
+    buffer[size - 2] = '\0';
+    buffer[size - 1] = '\0';
+    return size - 2;
+}
+
+std::string SectionList(const std::vector<Section>& sections) {
+    std::string all;
+    for (const auto& s : sections) {
+        // An empty name cannot be listed: its NUL would read as the end of the list.
+        if (!s.name.empty()) {
+            all += s.name;
+            all += '\0';
+        }
+    }
+    return all;
+}
+
+// The keys of the first section of that name, in file order.
+std::string KeyList(const std::vector<Section>& sections, const char* section) {
+    std::string all;
+    for (const auto& s : sections) {
+        if (Lower(s.name) != Lower(section)) {
+            continue;
+        }
+        for (const auto& key : s.keys) {
+            if (!key.first.empty()) {
+                all += key.first;
+                all += '\0';
+            }
+        }
+        break;
+    }
+    return all;
+}
+
 }  // namespace
 
 namespace sys {
@@ -82,36 +144,16 @@ Dword GetPrivateProfileSectionNamesA(char* buffer, Dword size, const char* fileN
     if (buffer == nullptr || size == 0) {
         return 0;
     }
+    // A missing file leaves a single NUL: an empty string, not an empty list.
     buffer[0] = '\0';
-    if (size >= 2) {
-        buffer[1] = '\0';
-    }
     if (sim::ShouldFail("GetPrivateProfileSectionNamesA")) {
         return 0;
     }
     auto sections = Load(fileName);
-    if (!sections || size < 2) {
+    if (!sections) {
         return 0;
     }
-    std::string all;
-    for (const auto& s : *sections) {
-        // An empty name cannot be listed: its NUL would read as the end of the list.
-        if (s.name.empty()) {
-            continue;
-        }
-        all += s.name;
-        all += '\0';
-    }
-    if (all.size() + 1 <= size) {
-        std::memcpy(buffer, all.data(), all.size());
-        buffer[all.size()] = '\0';
-        return static_cast<Dword>(all.size());
-    }
-    // Too small: what fits, ended with a double NUL; the result is size - 2.
-    std::memcpy(buffer, all.data(), size - 2);
-    buffer[size - 2] = '\0';
-    buffer[size - 1] = '\0';
-    return size - 2;
+    return CopyList(SectionList(*sections), buffer, size);
 }
 
 Dword GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
@@ -123,11 +165,16 @@ Dword GetPrivateProfileStringA(const char* section, const char* key, const char*
         return CopyCut(fallback, buffer, size);
     }
     auto sections = Load(fileName);
-    if (!sections || section == nullptr || key == nullptr) {
-        if (!sections) {
-            SetLastError(err::FileNotFound);
-        }
+    if (!sections) {
+        SetLastError(err::FileNotFound);
         return CopyCut(fallback, buffer, size);
+    }
+    // A NULL section lists the sections, a NULL key the section's keys.
+    if (section == nullptr) {
+        return CopyList(SectionList(*sections), buffer, size);
+    }
+    if (key == nullptr) {
+        return CopyList(KeyList(*sections, section), buffer, size);
     }
     for (const auto& s : *sections) {
         if (Lower(s.name) != Lower(section)) {

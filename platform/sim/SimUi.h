@@ -30,15 +30,23 @@ void AdvanceClock(int dialog, std::uint32_t milliseconds);  // due timers fire i
 void WaitUntil(int dialog, std::function<bool()> condition, const std::string& what);
 void Call(int dialog, std::function<void()> action);  // any test code, on the dialog's thread
 
-// Answers message boxes whose text contains `textPart`, `times` times, in the order shown.
-void AnswerMessageBox(const std::string& textPart, int button, int times = 1);
+// Answers message boxes whose text contains `textPart`, `times` times, in the order shown. A box
+// is a modal loop of its own: it stays open `openFor` simulated milliseconds (the clock moves on,
+// and the timers of the thread's dialogs fire inside it, re-entrantly, as they fall due) and
+// handles messages sent to the thread's windows. A box nobody answered takes its default button
+// and is reported in Failures().
+void AnswerMessageBox(const std::string& textPart, int button, int times = 1,
+                      std::uint32_t openFor = 0);
+// Answers one box once `until` holds (in real time); meanwhile it handles sends and due timers.
+void AnswerMessageBoxWhen(const std::string& textPart, int button, std::function<bool()> until,
+                          const std::string& what);
 
 struct ShownBox {
     std::string text;
     std::string caption;
     unsigned flags = 0;
     int answer = 0;
-    bool scripted = false;  // false: no answer was queued, the default button was taken
+    bool scripted = false;  // false: no answer was queued, the default button was taken (a failure)
     bool ownedByDialog = false;
 };
 std::vector<ShownBox> MessageBoxes();
@@ -71,8 +79,9 @@ bool IsOpen(int dialog);
 int TimesShown(int dialog);
 bool TimerRunning(int dialog, std::uintptr_t timerId);
 
-// Anything the simulated window layer found wrong: a stalled script, a click on a disabled
-// control, an action for a dialog that never opened. Tests expect this to be empty.
+// Anything the simulated window layer found wrong: a stalled script (a dialog that opens with
+// nothing left that could close it fails at once), a click on a disabled control, an action for
+// a dialog that never opened, a message box nobody answered. Tests expect this to be empty.
 std::vector<std::string> Failures();
 
 // How long the modal loop waits with nothing to do before it gives up on the script, and how

@@ -1,10 +1,22 @@
 // Threads of the simulated platform: real host threads, waited for on destruction.
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
 #include "platform/Thread.h"
 #include "platform/sim/Sim.h"
+#include "platform/sim/Threads.h"
+
+namespace {
+std::atomic<int> running{0};
+}  // namespace
+
+namespace sim::detail {
+int RunningThreads() {
+    return running.load();
+}
+}  // namespace sim::detail
 
 namespace sys {
 
@@ -30,10 +42,12 @@ bool Thread::Start(std::function<void()> body) {
     }
     impl_ = std::make_unique<Impl>();
     Impl* impl = impl_.get();
+    ++running;
     impl->thread = std::thread([impl, body = std::move(body)] {
         body();
         std::lock_guard lock(impl->mu);
         impl->done = true;
+        --running;
         impl->cv.notify_all();
     });
     return true;

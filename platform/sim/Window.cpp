@@ -14,6 +14,7 @@
 #include "platform/sim/Sim.h"
 #include "platform/sim/SimUi.h"
 #include "platform/sim/Templates.h"
+#include "platform/sim/Threads.h"
 
 namespace {
 
@@ -66,6 +67,9 @@ struct Answer {
     std::string textPart;
     int button = 0;
     int times = 0;
+    sys::Dword openFor = 0;       // simulated ms the box stays open
+    std::function<bool()> until;  // null: no condition to wait for
+    std::string what;
 };
 
 struct State {
@@ -195,37 +199,100 @@ ui::WParam CommandParam(int id, unsigned code) {
     return (static_cast<ui::WParam>(code) << 16) | static_cast<ui::WParam>(id & 0xFFFF);
 }
 
-// Fires the earliest timer of w that is due at `now`; true if one fired.
-bool FireDueTimer(Window& w, sys::Dword now) {
+// The open dialogs of the calling thread that still run, outermost first. Caller holds the lock.
+std::vector<std::shared_ptr<Window>> ThreadWindowsLocked() {
+    std::vector<std::shared_ptr<Window>> windows;
+    for (WindowHandle handle : S().modalStack[std::this_thread::get_id()]) {
+        auto w = FindOpen(handle);
+        if (w && !w->ending) {
+            windows.push_back(std::move(w));
+        }
+    }
+    return windows;
+}
+
+// Fires the earliest timer due at `now` of any open dialog of the calling thread: a modal loop
+// (a nested dialog's or a message box's) dispatches the messages of every window of its thread,
+// so the outer dialogs' timers keep firing, re-entrantly, while an inner one is open.
+bool FireDueTimer(sys::Dword now) {
+    std::shared_ptr<Window> target;
     std::uintptr_t id = 0;
     {
         std::lock_guard lock(S().mu);
-        auto due = w.timers.end();
-        for (auto it = w.timers.begin(); it != w.timers.end(); ++it) {
-            if (it->second.due <= now &&
-                (due == w.timers.end() || it->second.due < due->second.due)) {
-                due = it;
+        Timer* due = nullptr;
+        for (auto& w : ThreadWindowsLocked()) {
+            for (auto& [timerId, t] : w->timers) {
+                if (t.due <= now && (due == nullptr || t.due < due->due)) {
+                    due = &t;
+                    target = w;
+                    id = timerId;
+                }
             }
         }
-        if (due == w.timers.end()) {
+        if (due == nullptr) {
             return false;
         }
-        id = due->first;
-        due->second.due = now + due->second.period;
+        due->due = now + due->period;
     }
-    DispatchTo(w, ui::wm::Timer, id, 0);
+    DispatchTo(*target, ui::wm::Timer, id, 0);
     return true;
 }
 
-std::optional<sys::Dword> NextDue(Window& w) {
+// When the next timer of the calling thread's dialogs falls due.
+std::optional<sys::Dword> NextDue() {
     std::lock_guard lock(S().mu);
     std::optional<sys::Dword> next;
-    for (auto& [id, t] : w.timers) {
-        if (!next || t.due < *next) {
-            next = t.due;
+    for (auto& w : ThreadWindowsLocked()) {
+        for (auto& [id, t] : w->timers) {
+            if (!next || t.due < *next) {
+                next = t.due;
+            }
         }
     }
     return next;
+}
+
+// Moves the simulated clock to `target`, firing the calling thread's timers as they fall due and
+// handling sends on the way; stops early once `stop` holds.
+void RunClockTo(sys::Dword target, const std::function<bool()>& stop) {
+    for (;;) {
+        PumpRequests();
+        auto next = NextDue();
+        if (!next || *next > target || stop()) {
+            break;
+        }
+        if (*next > sys::GetTickCount()) {
+            sim::Advance(*next - sys::GetTickCount());
+        }
+        if (!FireDueTimer(sys::GetTickCount())) {
+            break;
+        }
+    }
+    if (target > sys::GetTickCount() && !stop()) {
+        sim::Advance(target - sys::GetTickCount());
+    }
+    PumpRequests();
+}
+
+// True when nothing can move the calling thread's dialogs any more: no user action left, no
+// timer, no worker thread that could send or end a dialog, no dialog open on another thread.
+bool NothingCanHappen() {
+    std::lock_guard lock(S().mu);
+    if (!S().script.empty() || sim::detail::RunningThreads() > 0) {
+        return false;
+    }
+    for (auto& w : ThreadWindowsLocked()) {
+        if (!w->timers.empty()) {
+            return false;
+        }
+    }
+    const auto me = std::this_thread::get_id();
+    for (auto& [thread, stack] : S().modalStack) {
+        if (thread != me && !stack.empty()) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void Enqueue(Action action) {
@@ -267,7 +334,7 @@ void RunLoop(Window& w) {
             return;
         }
         bool progressed = PumpRequests();
-        if (!w.ending && FireDueTimer(w, sys::GetTickCount())) {
+        if (!w.ending && FireDueTimer(sys::GetTickCount())) {
             progressed = true;
         }
         if (!w.ending) {
@@ -280,14 +347,24 @@ void RunLoop(Window& w) {
             lastProgress = std::chrono::steady_clock::now();
             continue;
         }
+        // With nothing left that could move it, the dialog has stalled for sure: no need to wait.
+        const bool certain = !w.ending && NothingCanHappen() && !PumpRequests();
         std::unique_lock lock(S().mu);
-        S().cv.wait_for(lock, std::chrono::milliseconds(5));
-        if (std::chrono::steady_clock::now() - lastProgress > S().stall) {
-            std::string waiting = S().script.empty()
-                                      ? std::string("no user action left in the script")
-                                      : "waiting for: " + S().script.front().what;
-            S().failures.push_back("dialog " + std::to_string(w.templateId) + " stalled; " +
-                                   waiting + "; it was closed");
+        if (!certain) {
+            S().cv.wait_for(lock, std::chrono::milliseconds(5));
+        }
+        if (w.ending) {
+            continue;
+        }
+        if (certain || std::chrono::steady_clock::now() - lastProgress > S().stall) {
+            std::string why =
+                certain ? std::string(
+                              " at once; no user action left in the script, no timer, "
+                              "no worker thread")
+                : S().script.empty() ? std::string("; no user action left in the script")
+                                     : "; waiting for: " + S().script.front().what;
+            S().failures.push_back("dialog " + std::to_string(w.templateId) + " stalled" + why +
+                                   "; it was closed");
             w.ending = true;
             w.result = -1;
             return;
@@ -368,31 +445,54 @@ int MessageBoxA(WindowHandle owner, const std::string& text, const std::string& 
     if (sim::ShouldFail("MessageBoxA")) {
         return 0;
     }
-    PumpRequests();  // a message box's own loop handles messages sent to the thread's windows
-    std::lock_guard lock(S().mu);
     sim::ui::ShownBox box{text, caption, flags, 0, false, owner != nullptr};
-    for (auto& a : S().answers) {
-        if (a.times > 0 && text.find(a.textPart) != std::string::npos) {
-            --a.times;
-            box.answer = a.button;
-            box.scripted = true;
-            break;
+    Answer answer;
+    {
+        std::lock_guard lock(S().mu);
+        for (auto& a : S().answers) {
+            if (a.times > 0 && text.find(a.textPart) != std::string::npos) {
+                --a.times;
+                answer = a;
+                box.answer = a.button;
+                box.scripted = true;
+                break;
+            }
+        }
+        if (!box.scripted) {
+            switch (flags & 0xF) {
+                case mb::Ok:
+                    box.answer = id::Ok;
+                    break;
+                case mb::YesNo:
+                    box.answer = id::No;
+                    break;
+                default:
+                    box.answer = id::Cancel;
+                    break;
+            }
+            S().failures.push_back("message box not scripted: \"" + text + "\" (caption \"" +
+                                   caption + "\"); the default button was taken");
+        }
+        S().boxes.push_back(box);
+    }
+    // The box's own modal loop: while it is open, sends to the thread's windows are handled and
+    // the timers of its dialogs fire, re-entrantly, as on Windows.
+    RunClockTo(sys::GetTickCount() + answer.openFor, [] { return false; });
+    if (answer.until) {
+        const auto start = std::chrono::steady_clock::now();
+        while (!answer.until()) {
+            if (PumpRequests() || FireDueTimer(sys::GetTickCount())) {
+                continue;
+            }
+            std::unique_lock lock(S().mu);
+            S().cv.wait_for(lock, std::chrono::milliseconds(5));
+            if (std::chrono::steady_clock::now() - start > S().stall) {
+                S().failures.push_back("message box \"" + text + "\" stalled waiting for: " +
+                                       answer.what + "; it was answered");
+                break;
+            }
         }
     }
-    if (!box.scripted) {
-        switch (flags & 0xF) {
-            case mb::Ok:
-                box.answer = id::Ok;
-                break;
-            case mb::YesNo:
-                box.answer = id::No;
-                break;
-            default:
-                box.answer = id::Cancel;
-                break;
-        }
-    }
-    S().boxes.push_back(box);
     return box.answer;
 }
 
@@ -852,21 +952,7 @@ void PressEscape(int dialog) {
 
 void AdvanceClock(int dialog, std::uint32_t milliseconds) {
     UserAction(dialog, "advance the clock", [milliseconds](Window& w) {
-        const sys::Dword target = sys::GetTickCount() + milliseconds;
-        for (;;) {
-            PumpRequests();
-            auto next = NextDue(w);
-            if (!next || *next > target || w.ending) {
-                break;
-            }
-            if (*next > sys::GetTickCount()) {
-                sim::Advance(*next - sys::GetTickCount());
-            }
-            FireDueTimer(w, sys::GetTickCount());
-        }
-        if (target > sys::GetTickCount()) {
-            sim::Advance(target - sys::GetTickCount());
-        }
+        RunClockTo(sys::GetTickCount() + milliseconds, [&w] { return w.ending; });
     });
 }
 
@@ -878,9 +964,15 @@ void Call(int dialog, std::function<void()> action) {
     UserAction(dialog, "test call", [action](Window&) { action(); });
 }
 
-void AnswerMessageBox(const std::string& textPart, int button, int times) {
+void AnswerMessageBox(const std::string& textPart, int button, int times, std::uint32_t openFor) {
     std::lock_guard lock(S().mu);
-    S().answers.push_back(Answer{textPart, button, times});
+    S().answers.push_back(Answer{textPart, button, times, openFor, nullptr, {}});
+}
+
+void AnswerMessageBoxWhen(const std::string& textPart, int button, std::function<bool()> until,
+                          const std::string& what) {
+    std::lock_guard lock(S().mu);
+    S().answers.push_back(Answer{textPart, button, 1, 0, std::move(until), what});
 }
 
 std::vector<ShownBox> MessageBoxes() {

@@ -54,6 +54,13 @@ e2e_summary() {
     ((e2e_failed == 0))
 }
 
+# e2e_give_up <what>: one failure for a missing precondition, the summary, and the end.
+e2e_give_up() {
+    fail "$1"
+    e2e_summary
+    exit 1
+}
+
 # Clean-ups run in reverse order of registration, once, whatever ends the script.
 e2e_on_exit() { _e2e_cleanups+=("$1"); }
 _e2e_run_cleanups() {

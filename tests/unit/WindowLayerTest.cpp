@@ -1,5 +1,6 @@
 // The simulated window layer keeps Win32's rules: handlers run on the dialog's thread, a send
-// from another thread waits for it, timers follow the clock, message boxes take scripted answers.
+// from another thread waits for it, timers follow the clock, message boxes take scripted answers,
+// and nested modal loops (inner dialogs, message boxes) keep the thread's other dialogs running.
 #include <atomic>
 #include <thread>
 
@@ -23,6 +24,8 @@ class ProbeDialog : public ui::Dialog {
     std::vector<ui::WParam> pings;
     std::vector<std::uintptr_t> timers;
     std::function<void()> onInit;
+    std::function<void()> onTimer;
+    std::function<void()> onPing;
 
   protected:
     bool OnInitDialog() override {
@@ -38,10 +41,18 @@ class ProbeDialog : public ui::Dialog {
         }
         pingThreads.push_back(std::this_thread::get_id());
         pings.push_back(wParam);
+        if (onPing) {
+            onPing();
+        }
         result = static_cast<ui::LResult>(wParam * 2);
         return true;
     }
-    void OnTimer(std::uintptr_t id) override { timers.push_back(id); }
+    void OnTimer(std::uintptr_t id) override {
+        timers.push_back(id);
+        if (onTimer) {
+            onTimer();
+        }
+    }
 };
 
 }  // namespace
@@ -125,6 +136,8 @@ TEST_F(WindowLayerTest, TimersFireFromTheClockInOrder) {
 
 TEST_F(WindowLayerTest, MessageBoxesTakeScriptedAnswersByTextAndAreRecorded) {
     sim::ui::AnswerMessageBox("Retry", ui::id::Retry, 2);
+    sim::ui::AnswerMessageBox("retry", ui::id::Cancel);
+    sim::ui::AnswerMessageBox("Plain", ui::id::Ok);
     std::vector<int> answers;
     ProbeDialog dialog;
     dialog.onInit = [&] {
@@ -144,8 +157,115 @@ TEST_F(WindowLayerTest, MessageBoxesTakeScriptedAnswersByTextAndAreRecorded) {
     EXPECT_EQ(boxes[0].caption, "Error");
     EXPECT_EQ(boxes[0].flags, ui::mb::RetryCancel);
     EXPECT_TRUE(boxes[0].ownedByDialog);
-    EXPECT_FALSE(boxes[2].scripted);
+    EXPECT_TRUE(boxes[2].scripted);
     EXPECT_FALSE(boxes[3].ownedByDialog);
+}
+
+TEST_F(WindowLayerTest, AnUnscriptedMessageBoxFailsTheTestAndTakesTheDefaultButton) {
+    sim::ui::AnswerMessageBox("Other", ui::id::Yes);
+    const std::vector<int> answers = {
+        ui::MessageBoxA(nullptr, "Saved.", "Note", ui::mb::Ok),
+        ui::MessageBoxA(nullptr, "Replace it?", "Question", ui::mb::YesNo),
+        ui::MessageBoxA(nullptr, "Port busy.", "Error", ui::mb::RetryCancel),
+    };
+    // The code goes on with the default button.
+    EXPECT_EQ(answers, (std::vector<int>{ui::id::Ok, ui::id::No, ui::id::Cancel}));
+    for (const auto& box : sim::ui::MessageBoxes()) {
+        EXPECT_FALSE(box.scripted);
+    }
+    const auto failures = sim::ui::Failures();
+    ASSERT_EQ(failures.size(), 3u);
+    EXPECT_NE(failures[0].find("\"Saved.\""), std::string::npos) << failures[0];
+    EXPECT_NE(failures[0].find("\"Note\""), std::string::npos) << failures[0];
+    EXPECT_NE(failures[1].find("Replace it?"), std::string::npos);
+    EXPECT_NE(failures[2].find("Error"), std::string::npos);
+    sim::ui::Reset();
+}
+
+TEST_F(WindowLayerTest, TimersOfTheMainDialogFireWhileAnInnerDialogIsOpen) {
+    ProbeDialog outer;
+    std::vector<bool> innerOpenAtTimer;
+    outer.onInit = [&] { outer.SetTimer(1, 100); };
+    outer.onTimer = [&] { innerOpenAtTimer.push_back(sim::ui::IsOpen(IDD_SERIAL_PROMPT)); };
+    ui::Dialog inner(IDD_SERIAL_PROMPT);
+    sim::ui::Call(IDD_TCPIP_PORTS, [&] { inner.DoModal(); });
+    // The user waits in the inner dialog: the main dialog's timer keeps running.
+    sim::ui::AdvanceClock(IDD_SERIAL_PROMPT, 350);
+    sim::ui::Close(IDD_SERIAL_PROMPT);
+    sim::ui::Call(IDD_TCPIP_PORTS, [&] { outer.KillTimer(1); });
+    sim::ui::Close(IDD_TCPIP_PORTS);
+
+    outer.DoModal();
+    EXPECT_EQ(innerOpenAtTimer, (std::vector<bool>{true, true, true}));
+}
+
+TEST_F(WindowLayerTest, SendFromAnotherThreadIsHandledWhileAMessageBoxIsOpen) {
+    ProbeDialog dialog;
+    sys::Thread sender;
+    std::atomic<ui::LResult> answer{0};
+    bool boxOpen = false;
+    std::vector<bool> boxOpenAtPing;
+    dialog.onPing = [&] { boxOpenAtPing.push_back(boxOpen); };
+    dialog.onInit = [&] {
+        sender.Start([&] { answer = dialog.SendMessageA(kPing, 4, 0); });
+        boxOpen = true;
+        dialog.MessageBoxA("Working", "Note", ui::mb::Ok);
+        boxOpen = false;
+        dialog.EndDialog(0);
+    };
+    sim::ui::AnswerMessageBoxWhen(
+        "Working", ui::id::Ok, [&] { return !sender.Running(); }, "the sender");
+
+    EXPECT_EQ(dialog.DoModal(), 0);
+    EXPECT_EQ(answer.load(), 8);
+    EXPECT_EQ(boxOpenAtPing, (std::vector<bool>{true}));
+    EXPECT_EQ(dialog.pingThreads, (std::vector<std::thread::id>{dialog.dialogThread}));
+}
+
+TEST_F(WindowLayerTest, ATimerStepShowingAMessageBoxRunsAgainUnderneathItself) {
+    ProbeDialog dialog;
+    int depth = 0;
+    std::vector<int> depths;
+    dialog.onInit = [&] { dialog.SetTimer(1, 100); };
+    dialog.onTimer = [&] {
+        depths.push_back(++depth);
+        if (depth == 1) {
+            // Open for 250 simulated ms: the timer falls due twice inside the box.
+            dialog.MessageBoxA("Step failed", "Error", ui::mb::Ok);
+        }
+        --depth;
+    };
+    sim::ui::AnswerMessageBox("Step failed", ui::id::Ok, 1, 250);
+    sim::ui::AdvanceClock(IDD_TCPIP_PORTS, 100);
+    sim::ui::Call(IDD_TCPIP_PORTS, [&] { dialog.KillTimer(1); });
+    sim::ui::Close(IDD_TCPIP_PORTS);
+
+    const sys::Dword start = sim::Now();
+    dialog.DoModal();
+    EXPECT_EQ(depths, (std::vector<int>{1, 2, 2}));
+    EXPECT_EQ(sim::Now() - start, 350u) << "the box kept the clock moving while open";
+}
+
+TEST_F(WindowLayerTest, ADialogNothingCanCloseFailsAtOnceButOneWithATimerWaits) {
+    // A stall timeout the first dialog must not need: it is closed before that.
+    sim::ui::SetStallTimeout(std::chrono::milliseconds(2000));
+    ProbeDialog idle;
+    EXPECT_EQ(idle.DoModal(), -1);
+    auto failures = sim::ui::Failures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_NE(failures[0].find("stalled at once"), std::string::npos) << failures[0];
+    sim::ui::Reset();
+
+    // A timer can still end it: the loop waits out the stall timeout instead.
+    sim::ui::SetStallTimeout(std::chrono::milliseconds(50));
+    ProbeDialog ticking;
+    ticking.onInit = [&] { ticking.SetTimer(1, 100); };
+    EXPECT_EQ(ticking.DoModal(), -1);
+    failures = sim::ui::Failures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].find("at once"), std::string::npos) << failures[0];
+    EXPECT_NE(failures[0].find("stalled"), std::string::npos) << failures[0];
+    sim::ui::Reset();
 }
 
 TEST_F(WindowLayerTest, EnterWithoutDefaultButtonIsOkAndEscapeIsCancel) {

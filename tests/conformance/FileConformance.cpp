@@ -1,0 +1,266 @@
+// The file calls: attributes, deletion, directories, copies, searches, path forms and lengths.
+#include <set>
+#include <string>
+
+#include "platform/Files.h"
+#include "tests/conformance/Conformance.h"
+
+namespace {
+
+using conformance::kMarker;
+using conformance::ReadFile;
+using conformance::WriteFile;
+
+constexpr sys::Dword kArchive = 0x20;
+constexpr sys::Dword kFileExists = 80;           // ERROR_FILE_EXISTS
+constexpr sys::Dword kNoMoreFiles = 18;          // ERROR_NO_MORE_FILES
+constexpr sys::Dword kNotADirectory = 267;       // ERROR_DIRECTORY
+constexpr sys::Dword kFilenameExcedRange = 206;  // ERROR_FILENAME_EXCED_RANGE
+constexpr size_t kMaxPath = 260;
+
+// The attribute bits of an existing path; false for a missing one, whatever the bits asked.
+bool Has(const std::string& path, sys::Dword bits) {
+    const sys::Dword attributes = sys::GetFileAttributesA(path);
+    return attributes != sys::attr::Invalid && (attributes & bits) == bits;
+}
+
+class FileTest : public conformance::Test {
+  protected:
+    // A failed call: its result is false and it set this error.
+    template <class Call>
+    static sys::Dword ErrorOf(Call call) {
+        sys::SetLastError(kMarker);
+        EXPECT_FALSE(call()) << "the call succeeded";
+        return sys::GetLastError();
+    }
+};
+
+TEST_F(FileTest, AttributesOfFilesAndDirectories) {
+    ASSERT_TRUE(WriteFile(At("plain.txt"), "p"));
+    ASSERT_TRUE(sys::CreateDirectoryA(At("dir")));
+
+    sys::SetLastError(kMarker);
+    const sys::Dword file = sys::GetFileAttributesA(At("plain.txt"));
+    EXPECT_EQ(sys::GetLastError(), kMarker) << "success changed the last error";
+    EXPECT_EQ(file & (sys::attr::Directory | sys::attr::ReadOnly), 0u);
+    EXPECT_NE(file & kArchive, 0u) << "a new file is marked for archiving";
+
+    EXPECT_TRUE(Has(At("dir"), sys::attr::Directory));
+    EXPECT_FALSE(Has(At("dir"), sys::attr::ReadOnly));
+}
+
+TEST_F(FileTest, MissingPathsGiveFileOrPathNotFound) {
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::GetFileAttributesA(At("none.txt")), sys::attr::Invalid);
+    EXPECT_EQ(sys::GetLastError(), sys::err::FileNotFound);
+    // A missing directory on the way is ERROR_PATH_NOT_FOUND.
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::GetFileAttributesA(At("nodir\\none.txt")), sys::attr::Invalid);
+    EXPECT_EQ(sys::GetLastError(), sys::err::PathNotFound);
+
+    EXPECT_EQ(ErrorOf([&] { return sys::DeleteFileA(At("none.txt")); }), sys::err::FileNotFound);
+    EXPECT_EQ(ErrorOf([&] { return sys::DeleteFileA(At("nodir\\none.txt")); }),
+              sys::err::PathNotFound);
+    EXPECT_EQ(ErrorOf([&] { return sys::SetFileAttributesA(At("none.txt"), sys::attr::Normal); }),
+              sys::err::FileNotFound);
+    EXPECT_EQ(ErrorOf([&] { return sys::RemoveDirectoryA(At("none")); }), sys::err::FileNotFound);
+}
+
+TEST_F(FileTest, NamesAreCaseInsensitiveAndEitherSlashSeparates) {
+    ASSERT_TRUE(sys::CreateDirectoryA(At("Sub")));
+    ASSERT_TRUE(WriteFile(At("Sub\\Mixed.TXT"), "m"));
+    EXPECT_NE(sys::GetFileAttributesA(At("sub\\mixed.txt")), sys::attr::Invalid);
+    EXPECT_NE(sys::GetFileAttributesA(Scratch() + "/SUB/MIXED.txt"), sys::attr::Invalid);
+    EXPECT_TRUE(sys::DeleteFileA(At("SUB\\mixed.txt")));
+    EXPECT_EQ(sys::GetFileAttributesA(At("Sub\\Mixed.TXT")), sys::attr::Invalid);
+}
+
+TEST_F(FileTest, ReadOnlyFileCannotBeDeletedUntilCleared) {
+    ASSERT_TRUE(WriteFile(At("locked.txt"), "r"));
+    ASSERT_TRUE(sys::SetFileAttributesA(At("locked.txt"), sys::attr::ReadOnly));
+    EXPECT_TRUE(Has(At("locked.txt"), sys::attr::ReadOnly));
+
+    EXPECT_EQ(ErrorOf([&] { return sys::DeleteFileA(At("locked.txt")); }), sys::err::AccessDenied);
+    EXPECT_NE(sys::GetFileAttributesA(At("locked.txt")), sys::attr::Invalid);
+
+    ASSERT_TRUE(sys::SetFileAttributesA(At("locked.txt"), sys::attr::Normal));
+    EXPECT_TRUE(Has(At("locked.txt"), 0));
+    EXPECT_FALSE(Has(At("locked.txt"), sys::attr::ReadOnly));
+    sys::SetLastError(kMarker);
+    EXPECT_TRUE(sys::DeleteFileA(At("locked.txt")));
+    EXPECT_EQ(sys::GetLastError(), kMarker) << "success changed the last error";
+    EXPECT_EQ(sys::GetFileAttributesA(At("locked.txt")), sys::attr::Invalid);
+}
+
+TEST_F(FileTest, DeleteFileRefusesADirectory) {
+    ASSERT_TRUE(sys::CreateDirectoryA(At("dir")));
+    EXPECT_EQ(ErrorOf([&] { return sys::DeleteFileA(At("dir")); }), sys::err::AccessDenied);
+    EXPECT_NE(sys::GetFileAttributesA(At("dir")), sys::attr::Invalid);
+}
+
+TEST_F(FileTest, CreateDirectoryErrors) {
+    ASSERT_TRUE(sys::CreateDirectoryA(At("dir")));
+    ASSERT_TRUE(WriteFile(At("file"), "f"));
+    EXPECT_EQ(ErrorOf([&] { return sys::CreateDirectoryA(At("dir")); }), sys::err::AlreadyExists);
+    EXPECT_EQ(ErrorOf([&] { return sys::CreateDirectoryA(At("file")); }), sys::err::AlreadyExists);
+    EXPECT_EQ(ErrorOf([&] { return sys::CreateDirectoryA(At("nodir\\dir")); }),
+              sys::err::PathNotFound);
+}
+
+TEST_F(FileTest, RemoveDirectoryOnlyTakesAnEmptyDirectory) {
+    ASSERT_TRUE(sys::CreateDirectoryA(At("full")));
+    ASSERT_TRUE(WriteFile(At("full\\f.txt"), "f"));
+    ASSERT_TRUE(WriteFile(At("file.txt"), "f"));
+
+    EXPECT_EQ(ErrorOf([&] { return sys::RemoveDirectoryA(At("full")); }), sys::err::DirNotEmpty);
+    EXPECT_EQ(ErrorOf([&] { return sys::RemoveDirectoryA(At("file.txt")); }), kNotADirectory);
+
+    ASSERT_TRUE(sys::DeleteFileA(At("full\\f.txt")));
+    EXPECT_TRUE(sys::RemoveDirectoryA(At("full")));
+    EXPECT_EQ(sys::GetFileAttributesA(At("full")), sys::attr::Invalid);
+}
+
+TEST_F(FileTest, RemoveDirectoryRefusesAReadOnlyDirectory) {
+    WINE_DIFFERS("RemoveDirectoryA removes a read-only directory");
+    ASSERT_TRUE(sys::CreateDirectoryA(At("locked")));
+    ASSERT_TRUE(sys::SetFileAttributesA(At("locked"), sys::attr::ReadOnly));
+    EXPECT_EQ(ErrorOf([&] { return sys::RemoveDirectoryA(At("locked")); }), sys::err::AccessDenied);
+    EXPECT_TRUE(Has(At("locked"), sys::attr::Directory));
+}
+
+TEST_F(FileTest, CopyFileCopiesContentAndHonoursFailIfExists) {
+    ASSERT_TRUE(WriteFile(At("from.txt"), "new content"));
+    ASSERT_TRUE(WriteFile(At("to.txt"), "old"));
+
+    EXPECT_EQ(ErrorOf([&] { return sys::CopyFileA(At("from.txt"), At("to.txt"), true); }),
+              kFileExists);
+    EXPECT_EQ(ReadFile(At("to.txt")), "old");
+
+    EXPECT_TRUE(sys::CopyFileA(At("from.txt"), At("to.txt"), false));
+    EXPECT_EQ(ReadFile(At("to.txt")), "new content");
+    EXPECT_TRUE(sys::CopyFileA(At("from.txt"), At("fresh.txt"), true));
+    EXPECT_EQ(ReadFile(At("fresh.txt")), "new content");
+    EXPECT_EQ(ReadFile(At("from.txt")), "new content");
+}
+
+TEST_F(FileTest, CopyFileErrors) {
+    ASSERT_TRUE(WriteFile(At("from.txt"), "f"));
+    ASSERT_TRUE(sys::CreateDirectoryA(At("dir")));
+
+    EXPECT_EQ(ErrorOf([&] { return sys::CopyFileA(At("none.txt"), At("to.txt"), false); }),
+              sys::err::FileNotFound);
+    EXPECT_EQ(ErrorOf([&] { return sys::CopyFileA(At("from.txt"), At("nodir\\to.txt"), false); }),
+              sys::err::PathNotFound);
+    EXPECT_EQ(ErrorOf([&] { return sys::CopyFileA(At("dir"), At("to.txt"), false); }),
+              sys::err::AccessDenied);
+}
+
+// CopyFile's documented refusal: a read-only or hidden target gives ERROR_ACCESS_DENIED.
+TEST_F(FileTest, CopyFileDoesNotOverwriteAReadOnlyFile) {
+    WINE_DIFFERS("CopyFileA overwrites a read-only target");
+    ASSERT_TRUE(WriteFile(At("from.txt"), "f"));
+    ASSERT_TRUE(WriteFile(At("locked.txt"), "l"));
+    ASSERT_TRUE(sys::SetFileAttributesA(At("locked.txt"), sys::attr::ReadOnly));
+    EXPECT_EQ(ErrorOf([&] { return sys::CopyFileA(At("from.txt"), At("locked.txt"), false); }),
+              sys::err::AccessDenied);
+    EXPECT_EQ(ReadFile(At("locked.txt")), "l");
+}
+
+TEST_F(FileTest, CopyOfAReadOnlyFileIsReadOnly) {
+    ASSERT_TRUE(WriteFile(At("from.txt"), "f"));
+    ASSERT_TRUE(sys::SetFileAttributesA(At("from.txt"), sys::attr::ReadOnly));
+    ASSERT_TRUE(sys::CopyFileA(At("from.txt"), At("to.txt"), true));
+    EXPECT_TRUE(Has(At("to.txt"), sys::attr::ReadOnly));
+}
+
+// Every name a search returns, with the directory bit of each.
+std::set<std::string> Search(const std::string& pattern) {
+    std::set<std::string> names;
+    sys::FileSearch search;
+    sys::FindData entry;
+    for (bool more = search.First(pattern, entry); more; more = search.Next(entry)) {
+        names.insert(entry.name + ((entry.attributes & sys::attr::Directory) != 0 ? "/" : ""));
+    }
+    return names;
+}
+
+TEST_F(FileTest, SearchPatterns) {
+    ASSERT_TRUE(sys::CreateDirectoryA(At("sub")));
+    ASSERT_TRUE(WriteFile(At("a.ini"), "a"));
+    ASSERT_TRUE(WriteFile(At("B.INI"), "b"));
+    ASSERT_TRUE(WriteFile(At("noext"), "n"));
+
+    EXPECT_EQ(Search(At("*")),
+              (std::set<std::string>{"./", "../", "sub/", "a.ini", "B.INI", "noext"}));
+    // "*.*" also matches names without a dot.
+    EXPECT_EQ(Search(At("*.*")), Search(At("*")));
+    EXPECT_EQ(Search(At("*.ini")), (std::set<std::string>{"a.ini", "B.INI"}));
+    EXPECT_EQ(Search(At("?.ini")), (std::set<std::string>{"a.ini", "B.INI"}));
+    EXPECT_EQ(Search(At("sub\\*")), (std::set<std::string>{"./", "../"}));
+}
+
+TEST_F(FileTest, SearchFailures) {
+    sys::FileSearch search;
+    sys::FindData entry;
+    sys::SetLastError(kMarker);
+    EXPECT_FALSE(search.First(At("*.none"), entry));
+    EXPECT_EQ(sys::GetLastError(), sys::err::FileNotFound);
+    sys::SetLastError(kMarker);
+    EXPECT_FALSE(search.First(At("nodir\\*"), entry));
+    EXPECT_EQ(sys::GetLastError(), sys::err::PathNotFound);
+
+    ASSERT_TRUE(WriteFile(At("only.txt"), "o"));
+    ASSERT_TRUE(search.First(At("only.txt"), entry));
+    EXPECT_EQ(entry.name, "only.txt");
+    sys::SetLastError(kMarker);
+    EXPECT_FALSE(search.Next(entry));
+    EXPECT_EQ(sys::GetLastError(), kNoMoreFiles);
+}
+
+// An ANSI path longer than MAX_PATH fails before it is looked at, even one that spells an
+// existing file the long way round.
+TEST_F(FileTest, PathsLongerThanMaxPathFail) {
+    ASSERT_TRUE(sys::CreateDirectoryA(At("sub")));
+    ASSERT_TRUE(WriteFile(At("short.txt"), "s"));
+    std::string roundabout = Scratch();
+    while (roundabout.size() <= kMaxPath) {
+        roundabout += "\\sub\\..";
+    }
+    const std::string existing = roundabout + "\\short.txt";
+    const std::string missing = At(std::string(kMaxPath + 40, 'x') + "\\file.txt");
+    const auto tooLong = [](sys::Dword error) {
+        return error == kFilenameExcedRange || error == sys::err::PathNotFound;
+    };
+
+    for (const std::string& path : {existing, missing}) {
+        SCOPED_TRACE(path == existing ? "an existing file" : "a missing file");
+        sys::SetLastError(kMarker);
+        EXPECT_EQ(sys::GetFileAttributesA(path), sys::attr::Invalid);
+        EXPECT_PRED1(tooLong, sys::GetLastError());
+        EXPECT_PRED1(tooLong, ErrorOf([&] { return sys::SetFileAttributesA(path, 0x80); }));
+        EXPECT_PRED1(tooLong, ErrorOf([&] { return sys::CopyFileA(path, At("to.txt"), false); }));
+        EXPECT_PRED1(tooLong, ErrorOf([&] { return sys::DeleteFileA(path); }));
+        sys::FileSearch search;
+        sys::FindData entry;
+        EXPECT_PRED1(tooLong, ErrorOf([&] { return search.First(path, entry); }));
+    }
+    EXPECT_TRUE(Has(At("short.txt"), 0)) << "a call went through to the file";
+    EXPECT_PRED1(tooLong, ErrorOf([&] { return sys::CreateDirectoryA(roundabout + "\\new"); }));
+    EXPECT_PRED1(tooLong, ErrorOf([&] { return sys::RemoveDirectoryA(roundabout + "\\sub"); }));
+    EXPECT_PRED1(tooLong, ErrorOf([&] { return sys::CopyFileA(At("short.txt"), missing, false); }));
+    EXPECT_FALSE(Has(At("new"), 0));
+    EXPECT_TRUE(Has(At("sub"), sys::attr::Directory));
+}
+
+TEST_F(FileTest, SystemDirectoryIsInsideTheWindowsDirectory) {
+    const std::string windows = sys::GetWindowsDirectoryA();
+    const std::string system = sys::GetSystemDirectoryA();
+    ASSERT_FALSE(windows.empty());
+    ASSERT_GT(system.size(), windows.size());
+    EXPECT_EQ(system.substr(0, windows.size() + 1), windows + "\\");
+    EXPECT_TRUE(Has(windows, sys::attr::Directory));
+    EXPECT_TRUE(Has(system, sys::attr::Directory));
+    EXPECT_TRUE(Has(sys::GetCurrentDirectoryA(), sys::attr::Directory));
+}
+
+}  // namespace
