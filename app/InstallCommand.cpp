@@ -43,9 +43,19 @@ void InstallDialog::OnInstall() {
         installButton.EnableWindow(true);
         return;
     }
-    // The receipt and label installations take over here once they are in place.
-    installButton.EnableWindow(true);
+    if (selectedModel >= ReceiptModelCount()) {
+        // The label installation takes over here once it is in place.
+        installButton.EnableWindow(true);
+        return;
+    }
+    InstallReceiptPrinter();
+    EnableDlgItem(ui::id::Cancel, false);
     UpdateData(false);
+}
+
+void InstallDialog::SetInstallButton(const std::string& caption) {
+    installButton.EnableWindow(true);
+    installButton.SetWindowTextA(caption);
 }
 
 bool InstallDialog::ResolveSelectedModel() {

@@ -3,11 +3,15 @@
 #include "app/InstallDialog.h"
 #include "catalog/CatalogFile.h"
 #include "catalog/SystemDetect.h"
+#include "install/RestartService.h"
 #include "platform/Files.h"
 #include "res/resource.h"
 
 void InstallDialog::RunWorker() {
-    // Starting the spooler and listing the existing ports come first, once those steps exist.
+    RestartService("Spooler", install::kStartOnly);
+    if (!closing_) {
+        EnumeratePorts();
+    }
     if (!closing_) {
         UnpackDriverPackage();
     }
@@ -39,6 +43,6 @@ void InstallDialog::FillDriverCombo() {
 }
 
 void InstallDialog::ShowSystem() {
-    is64BitWindows = catalog::IsWow64() ? 1 : 0;
+    is64BitWindows = catalog::Is64BitWindows() ? 1 : 0;
     ShowStatus(catalog::SystemStatusText(catalog::VersionCode(), is64BitWindows != 0));
 }

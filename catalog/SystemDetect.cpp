@@ -85,6 +85,10 @@ bool IsWow64() {
     return isWow64Process(sys::GetCurrentProcess(), &wow64) != 0 && wow64 != 0;
 }
 
+bool Is64BitWindows() {
+    return sys::Is64BitProcess() || IsWow64();
+}
+
 std::string SystemStatusText(int versionCode, bool wow64) {
     // "bit" in code page 936 follows the word size.
     const std::string wordSize = std::string(wow64 ? "64" : "32") + "\xCE\xBB";

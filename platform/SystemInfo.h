@@ -16,6 +16,9 @@ struct VersionInfo {
 
 bool GetVersionExA(VersionInfo& info);  // fails unless size is 148 or 156
 
+// True for a 64-bit process, which runs only on 64-bit Windows (and is never under WOW64).
+bool Is64BitProcess();
+
 // A pseudo handle for the calling process, as GetCurrentProcess.
 void* GetCurrentProcess();
 

@@ -100,6 +100,7 @@ void ResetMachine() {
     M().plainVersionFails = false;
     M().wow64Present = true;
     M().wow64 = false;
+    M().process64 = false;
     sys::SetLastError(0);
 }
 }  // namespace
@@ -157,6 +158,11 @@ void SetVersionQueryFails(bool extendedFails, bool plainFails) {
     std::lock_guard lock(M().mu);
     M().extendedVersionFails = extendedFails;
     M().plainVersionFails = plainFails;
+}
+
+void SetProcess64(bool is64) {
+    std::lock_guard lock(M().mu);
+    M().process64 = is64;
 }
 
 void SetWow64(bool present, bool wow64) {

@@ -35,6 +35,7 @@ struct Machine {
     bool plainVersionFails = false;
     bool wow64Present = true;
     bool wow64 = false;
+    bool process64 = false;  // the simulated installer is the i686 product
 };
 
 Machine& M();

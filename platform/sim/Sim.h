@@ -56,6 +56,7 @@ int LoadedModuleCount();
 void SetVersion(sys::Dword platformId, sys::Dword major, sys::Dword minor, sys::Dword build);
 void SetVersionQueryFails(bool extendedFails, bool plainFails);
 void SetWow64(bool present, bool wow64);  // present = kernel32 exports IsWow64Process
+void SetProcess64(bool is64);             // the program under test built for x86_64
 
 // The simulated millisecond clock; Sleep advances it.
 sys::Dword Now();

@@ -6,6 +6,11 @@ using sim::detail::M;
 
 namespace sys {
 
+bool Is64BitProcess() {
+    std::lock_guard lock(M().mu);
+    return M().process64;
+}
+
 void* GetCurrentProcess() {
     return reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
 }

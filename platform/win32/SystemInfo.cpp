@@ -27,6 +27,10 @@ bool GetVersionExA(VersionInfo& info) {
 
 static_assert(sizeof(OSVERSIONINFOEXA) == 156 && sizeof(OSVERSIONINFOA) == 148);
 
+bool Is64BitProcess() {
+    return sizeof(void*) == 8;
+}
+
 void* GetCurrentProcess() {
     return ::GetCurrentProcess();
 }

@@ -149,3 +149,14 @@ TEST_F(SystemDetectTest, StatusTextOfTheDetectedSystem) {
 }
 
 }  // namespace
+
+TEST_F(SystemDetectTest, A64BitProcessCountsItsSystemAs64BitThoughItIsNotUnderWow64) {
+    sim::SetWow64(true, false);
+    EXPECT_FALSE(catalog::Is64BitWindows());
+    sim::SetProcess64(true);
+    EXPECT_FALSE(IsWow64());
+    EXPECT_TRUE(catalog::Is64BitWindows());
+    sim::SetProcess64(false);
+    sim::SetWow64(true, true);
+    EXPECT_TRUE(catalog::Is64BitWindows());
+}
