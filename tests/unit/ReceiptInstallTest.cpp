@@ -176,8 +176,15 @@ TEST_F(ReceiptInstallTest, SixtyFourBitWindowsAsksBothDirectoriesAndUsesTheX64On
 }
 
 TEST_F(ReceiptInstallTest, AnExistingPrinterIsPurgedDeletedAndAddedAgainAfterSayingSo) {
-    sim::spooler::AddDriver({"Old driver", "Windows NT x86"});
-    sim::spooler::AddPrinter({"TR-210 Series", "LPT3:", "Old driver", "WinPrint", "RAW"});
+    sim::spooler::Driver old;
+    old.name = "Old driver";
+    old.environment = "Windows NT x86";
+    sim::spooler::AddDriver(old);
+    sim::spooler::Printer existing;
+    existing.name = "TR-210 Series";
+    existing.port = "LPT3:";
+    existing.driver = "Old driver";
+    sim::spooler::AddPrinter(existing);
     RecordingDialog dialog;
     Install(dialog, 0, 2, [] { ChooseParallelRow(0); });
     const auto printer = sim::spooler::FindPrinter("TR-210 Series");
