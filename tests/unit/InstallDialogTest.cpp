@@ -194,6 +194,7 @@ TEST_F(InstallDialogTest, InstallWithoutDriverListSaysSoAndStaysAvailable) {
 
 TEST_F(InstallDialogTest, InstallReadsTheFormPortTypeAndModel) {
     WriteFile("C:\\DriverName.cfg", kCatalogue);
+    sim::ui::AnswerMessageBox("There is no available parallel port.", ui::id::Ok);
     InstallDialog dialog;
     WaitForReady();
     sim::ui::Call(D, [&] {
@@ -204,18 +205,22 @@ TEST_F(InstallDialogTest, InstallReadsTheFormPortTypeAndModel) {
     sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, 2);  // the second name of the second section
     sim::ui::SelectListRow(D, IDC_PORT_TYPES, 2);
     sim::ui::Click(D, IDC_INSTALL);
-    sim::ui::Call(D, [&] {
+    // The form is read by the time the parallel port dialog asks for the port.
+    sim::ui::Call(IDD_PARALLEL_PORTS, [&] {
         EXPECT_EQ(dialog.setDefaultPrinter, 0);
         EXPECT_EQ(dialog.portType, 2);
         EXPECT_EQ(dialog.portName, "LPT1:");
         EXPECT_EQ(dialog.selectedModel, 1);
     });
-    // No row selected: the previous port type holds; its empty list leaves the port alone.
+    sim::ui::Click(IDD_PARALLEL_PORTS, IDC_PORTS_CANCEL);
+    // No row selected: the previous port type holds.
     sim::ui::SelectListRow(D, IDC_PORT_TYPES, 3);
     sim::ui::SelectListRow(D, IDC_PORT_TYPES, -1);
     sim::ui::Click(D, IDC_INSTALL);
+    sim::ui::Call(IDD_PARALLEL_PORTS, [&] { EXPECT_EQ(dialog.portType, 2); });
+    sim::ui::Click(IDD_PARALLEL_PORTS, IDC_PORTS_CANCEL);
+    // An empty list leaves the port alone.
     sim::ui::Call(D, [&] {
-        EXPECT_EQ(dialog.portType, 2);
         dialog.parallelPorts.clear();
         dialog.portName = "kept";
     });
@@ -223,7 +228,8 @@ TEST_F(InstallDialogTest, InstallReadsTheFormPortTypeAndModel) {
     sim::ui::Call(D, [&] { EXPECT_EQ(dialog.portName, "kept"); });
     sim::ui::Close(D);
     dialog.DoModal();
-    EXPECT_TRUE(sim::ui::MessageBoxes().empty());
+    EXPECT_EQ(sim::ui::TimesShown(IDD_PARALLEL_PORTS), 2);
+    EXPECT_EQ(sim::ui::MessageBoxes().size(), 1u);
 }
 
 TEST_F(InstallDialogTest, FinishEndsTheProgramWithoutInstallingAgain) {

@@ -20,6 +20,7 @@ inline constexpr const char* kTcpipChinese = "\xB1\xEA\xD7\xBC TCP/IP \xB6\xCB\x
 class CountingDialog : public InstallDialog {
   public:
     int updates = 0;
+    int enumerationsBefore = 0;
 
   protected:
     bool OnMessage(unsigned message, ui::WParam wParam, ui::LParam lParam,
@@ -61,6 +62,7 @@ inline int RunChoice(CountingDialog& dialog, int (InstallDialog::*choose)(),
         dialog,
         [&] {
             dialog.*list = listed;
+            dialog.enumerationsBefore = sim::CallCount("EnumPortsA");
             result = (dialog.*choose)();
         },
         nested);
