@@ -2,8 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
 
+#include "platform/Owned.h"
 #include "platform/Types.h"
 
 namespace sys {
@@ -55,29 +55,7 @@ Dword RegEnumValueA(KeyHandle key, Dword index, char* valueName, Dword* valueNam
                     Dword* reserved, Dword* type, std::uint8_t* data, Dword* dataSize);
 Dword RegCloseKey(KeyHandle key);
 
-// An open key that is closed when it goes out of scope; never closes a root key.
-class RegKey {
-  public:
-    RegKey() = default;
-    ~RegKey() { Close(); }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    RegKey(RegKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
-
-    KeyHandle Get() const { return key_; }
-    KeyHandle* Receive() {  // for RegOpenKeyExA / RegCreateKeyExA; closes what was held
-        Close();
-        return &key_;
-    }
-    explicit operator bool() const { return key_ != nullptr; }
-    void Close() {
-        if (key_ != nullptr) {
-            RegCloseKey(std::exchange(key_, nullptr));
-        }
-    }
-
-  private:
-    KeyHandle key_ = nullptr;
-};
+// An open key closed when it goes out of scope.
+using RegKey = Owned<&RegCloseKey>;
 
 }  // namespace sys

@@ -1,8 +1,7 @@
 // Service control manager calls (advapi32), with service handles closed by RAII.
 #pragma once
 
-#include <utility>
-
+#include "platform/Owned.h"
 #include "platform/Types.h"
 
 namespace sys {
@@ -42,32 +41,6 @@ int StartServiceA(ServiceHandle service, Dword argc, const char** argv);
 int CloseServiceHandle(ServiceHandle handle);
 
 // A service or manager handle closed when it goes out of scope.
-class ScHandle {
-  public:
-    ScHandle() = default;
-    explicit ScHandle(ServiceHandle handle) : handle_(handle) {}
-    ~ScHandle() { Close(); }
-    ScHandle(const ScHandle&) = delete;
-    ScHandle& operator=(const ScHandle&) = delete;
-    ScHandle(ScHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    ScHandle& operator=(ScHandle&& other) noexcept {
-        if (this != &other) {
-            Close();
-            handle_ = std::exchange(other.handle_, nullptr);
-        }
-        return *this;
-    }
-
-    ServiceHandle Get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    void Close() {
-        if (handle_ != nullptr) {
-            CloseServiceHandle(std::exchange(handle_, nullptr));
-        }
-    }
-
-  private:
-    ServiceHandle handle_ = nullptr;
-};
+using ScHandle = Owned<&CloseServiceHandle>;
 
 }  // namespace sys

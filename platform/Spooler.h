@@ -2,8 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
 
+#include "platform/Owned.h"
 #include "platform/Types.h"
 
 namespace sys {
@@ -102,33 +102,7 @@ int AddPortA(const char* server, WindowHandle window, const char* monitorName);
 int ConfigurePortA(const char* server, WindowHandle window, const char* portName);
 int DeletePortA(const char* server, WindowHandle window, const char* portName);
 
-// A printer handle that is closed when it goes out of scope.
-class Printer {
-  public:
-    Printer() = default;
-    explicit Printer(PrinterHandle handle) : handle_(handle) {}
-    ~Printer() { Close(); }
-    Printer(const Printer&) = delete;
-    Printer& operator=(const Printer&) = delete;
-    Printer(Printer&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    Printer& operator=(Printer&& other) noexcept {
-        if (this != &other) {
-            Close();
-            handle_ = std::exchange(other.handle_, nullptr);
-        }
-        return *this;
-    }
-
-    PrinterHandle Get() const { return handle_; }
-    PrinterHandle* Receive() {  // for OpenPrinterA; closes what was held
-        Close();
-        return &handle_;
-    }
-    explicit operator bool() const { return handle_ != nullptr; }
-    int Close() { return handle_ ? ClosePrinter(std::exchange(handle_, nullptr)) : 0; }
-
-  private:
-    PrinterHandle handle_ = nullptr;
-};
+// A printer handle closed when it goes out of scope.
+using Printer = Owned<&ClosePrinter>;
 
 }  // namespace sys
