@@ -14,11 +14,14 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Escaped.h"
+
 namespace {
 
 constexpr int kOk = 0;
 constexpr int kNotFound = 1;
 constexpr int kUsage = 2;
+constexpr int kPending = 3;
 constexpr DWORD kPollMs = 25;
 // A hung target must not hang the probe: every cross-process send is bounded.
 constexpr UINT kSendTimeoutMs = 5000;
@@ -84,29 +87,7 @@ std::string className(HWND w) {
     return cls;
 }
 
-// Tabs separate fields, so they are escaped along with line breaks and the escape itself.
-std::string escaped(std::string_view s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
+using e2e::Escaped;
 
 void emit(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
@@ -138,6 +119,90 @@ HWND findTop(std::string_view caption, const char* cls = nullptr) {
     TopSearch s{caption, cls, nullptr};
     EnumWindows(matchTop, reinterpret_cast<LPARAM>(&s));
     return s.found;
+}
+
+bool sameProcess(HWND a, HWND b) {
+    DWORD pa = 0;
+    DWORD pb = 0;
+    GetWindowThreadProcessId(a, &pa);
+    GetWindowThreadProcessId(b, &pb);
+    return pa == pb;
+}
+
+// A message box: a dialog-class window whose children are only statics and the standard
+// buttons IDOK .. IDCONTINUE (1 .. 11), with some text. Our own dialogs all have other controls.
+struct Box {
+    HWND w;
+    std::string caption;
+    std::string text;
+    std::vector<int> buttons;
+};
+
+bool readBox(HWND w, Box* box) {
+    if (!IsWindowVisible(w) || className(w) != "#32770") {
+        return false;
+    }
+    Box b{w, {}, {}, {}};
+    char caption[512] = {};
+    GetWindowTextA(w, caption, sizeof caption);
+    b.caption = caption;
+    for (HWND c = GetWindow(w, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+        const std::string cls = className(c);
+        const int id = GetDlgCtrlID(c);
+        if (_stricmp(cls.c_str(), "Static") == 0) {
+            std::string t = controlText(c);
+            if (!t.empty()) {
+                b.text += b.text.empty() ? t : "\n" + t;
+            }
+        } else if (_stricmp(cls.c_str(), "Button") == 0 && id >= IDOK && id <= IDCONTINUE) {
+            if (IsWindowVisible(c)) {
+                b.buttons.push_back(id);
+            }
+        } else {
+            return false;
+        }
+    }
+    if (b.text.empty() || b.buttons.empty()) {
+        return false;
+    }
+    *box = std::move(b);
+    return true;
+}
+
+BOOL CALLBACK collectBox(HWND w, LPARAM lp) {
+    Box b;
+    if (readBox(w, &b)) {
+        reinterpret_cast<std::vector<Box>*>(lp)->push_back(std::move(b));
+    }
+    return TRUE;
+}
+
+std::vector<Box> messageBoxes() {
+    std::vector<Box> boxes;
+    EnumWindows(collectBox, reinterpret_cast<LPARAM>(&boxes));
+    return boxes;
+}
+
+std::string boxLine(const Box& b) {
+    std::string line = Escaped(b.caption) + "\t" + Escaped(b.text) + "\t";
+    for (size_t i = 0; i < b.buttons.size(); ++i) {
+        if (i != 0) {
+            line += ',';
+        }
+        line += std::to_string(b.buttons[i]);
+    }
+    return line;
+}
+
+// The button a box is answered with when the caller does not name one: OK, else Cancel, else
+// the first one it has.
+int defaultAnswer(const Box& b) {
+    for (int want : {IDOK, IDCANCEL}) {
+        if (std::find(b.buttons.begin(), b.buttons.end(), want) != b.buttons.end()) {
+            return want;
+        }
+    }
+    return b.buttons.front();
 }
 
 template <typename Pred>
@@ -213,7 +278,7 @@ int cmdDump(std::string_view caption) {
                       IsWindowVisible(c) ? 1 : 0,
                       static_cast<unsigned long>(GetWindowLongA(c, GWL_STYLE)));
         emit(std::to_string(GetDlgCtrlID(c)) + "\t" + className(c) + "\t" +
-             escaped(controlText(c)) + tail);
+             Escaped(controlText(c)) + tail);
     }
     return kOk;
 }
@@ -223,7 +288,7 @@ int cmdText(std::string_view caption, int id) {
     if (c == nullptr) {
         return kNotFound;
     }
-    emit(escaped(controlText(c)));
+    emit(Escaped(controlText(c)));
     return kOk;
 }
 
@@ -237,7 +302,7 @@ int cmdWaitText(std::string_view caption, int id, std::string_view needle, DWORD
         last = controlText(c);
         return last.find(needle) != std::string::npos;
     });
-    emit(escaped(last));
+    emit(Escaped(last));
     return seen ? kOk : kNotFound;
 }
 
@@ -288,7 +353,7 @@ int cmdCombo(std::string_view caption, int id) {
         item.resize(std::max(bytes, 0));
         std::string line = std::to_string(i);
         line += static_cast<int>(current) == i ? "\t1\t" : "\t0\t";
-        line += escaped(item);
+        line += Escaped(item);
         emit(line);
     }
     return kOk;
@@ -340,7 +405,7 @@ int cmdListView(std::string_view caption, int id) {
                 ReadProcessMemory(process.get(), item.pszText, text, kRemoteTextMax, nullptr);
             }
             line += '\t';
-            line += escaped(text);
+            line += Escaped(text);
         }
         emit(line);
     }
@@ -380,7 +445,7 @@ int cmdMsgBox(std::string_view caption, int button, DWORD ms) {
         if (_stricmp(className(c).c_str(), "Static") == 0) {
             std::string text = controlText(c);
             if (!text.empty()) {
-                emit(escaped(text));
+                emit(Escaped(text));
             }
         }
     }
@@ -390,6 +455,186 @@ int cmdMsgBox(std::string_view caption, int button, DWORD ms) {
         return kNotFound;
     }
     return PostMessageA(b, BM_CLICK, 0, 0) ? kOk : kNotFound;
+}
+
+int cmdEnabled(std::string_view caption, int id) {
+    HWND c = requireItem(caption, id);
+    if (c == nullptr) {
+        return kNotFound;
+    }
+    emit(IsWindowEnabled(c) ? "1" : "0");
+    return kOk;
+}
+
+int cmdSetText(std::string_view caption, int id, const std::string& text) {
+    HWND c = requireItem(caption, id);
+    DWORD_PTR done = 0;
+    if (c == nullptr || !send(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), &done) ||
+        !done) {
+        return kNotFound;
+    }
+    return kOk;
+}
+
+// Selects one row of a list view in another process and makes it the focused one; the other
+// rows lose their selection. LVITEM is not marshalled, so it goes through the target's memory.
+int cmdSelect(std::string_view caption, int id, int row) {
+    HWND lv = requireItem(caption, id);
+    if (lv == nullptr) {
+        return kNotFound;
+    }
+    DWORD_PTR rows = 0;
+    if (!send(lv, LVM_GETITEMCOUNT, 0, 0, &rows) || row < 0 || row >= static_cast<int>(rows)) {
+        std::fprintf(stderr, "uiprobe: no row %d (list has %d)\n", row, static_cast<int>(rows));
+        return kNotFound;
+    }
+    DWORD pid = 0;
+    GetWindowThreadProcessId(lv, &pid);
+    Handle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid));
+    if (process.get() == nullptr) {
+        std::fprintf(stderr, "uiprobe: cannot open process %lu\n", static_cast<unsigned long>(pid));
+        return kNotFound;
+    }
+    RemoteMemory remote(process.get(), sizeof(LVITEMA));
+    if (remote.get() == nullptr) {
+        std::fprintf(stderr, "uiprobe: VirtualAllocEx failed\n");
+        return kNotFound;
+    }
+    auto setState = [&](int index, UINT state) {
+        LVITEMA item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = state;
+        DWORD_PTR ok = 0;
+        return WriteProcessMemory(process.get(), remote.get(), &item, sizeof item, nullptr) &&
+               send(lv, LVM_SETITEMSTATE, static_cast<WPARAM>(index),
+                    reinterpret_cast<LPARAM>(remote.get()), &ok) &&
+               ok != 0;
+    };
+    // Index -1 addresses every row.
+    if (!setState(-1, 0) || !setState(row, LVIS_SELECTED | LVIS_FOCUSED)) {
+        std::fprintf(stderr, "uiprobe: LVM_SETITEMSTATE failed\n");
+        return kNotFound;
+    }
+    DWORD_PTR state = 0;
+    send(lv, LVM_GETITEMSTATE, row, LVIS_SELECTED, &state);
+    return (state & LVIS_SELECTED) ? kOk : kNotFound;
+}
+
+// Sent, not posted: returns once the click's handler has run to its end, or kPending when it
+// is still running after the time given (a modal box or dialog opened by it, for instance).
+int cmdClickSync(std::string_view caption, int id, DWORD ms) {
+    HWND c = requireItem(caption, id);
+    if (c == nullptr) {
+        return kNotFound;
+    }
+    if (!IsWindowEnabled(c)) {
+        std::fprintf(stderr, "uiprobe: control %d is disabled\n", id);
+        return kNotFound;
+    }
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutA(c, BM_CLICK, 0, 0, SMTO_NORMAL, ms, &result) != 0) {
+        return kOk;
+    }
+    std::fprintf(stderr, "uiprobe: click on %d still being handled after %lu ms\n", id,
+                 static_cast<unsigned long>(ms));
+    return kPending;
+}
+
+// Posts a click, then waits for a window (or a text in one of its controls) and prints the
+// milliseconds from the click to the first sight of it.
+int cmdClickUntil(std::string_view caption, int id, DWORD ms, std::string_view target, int targetId,
+                  std::string_view needle) {
+    HWND c = requireItem(caption, id);
+    if (c == nullptr) {
+        return kNotFound;
+    }
+    LARGE_INTEGER freq;
+    LARGE_INTEGER t0;
+    LARGE_INTEGER t1;
+    QueryPerformanceFrequency(&freq);
+    QueryPerformanceCounter(&t0);
+    if (!PostMessageA(c, BM_CLICK, 0, 0)) {
+        return kNotFound;
+    }
+    bool seen = pollUntil(ms, [&] {
+        if (targetId < 0) {
+            return findTop(target) != nullptr;
+        }
+        HWND t = findItem(target, targetId);
+        return t != nullptr && controlText(t).find(needle) != std::string::npos;
+    });
+    QueryPerformanceCounter(&t1);
+    const double elapsed = 1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) /
+                           static_cast<double>(freq.QuadPart);
+    char line[64];
+    std::snprintf(line, sizeof line, "%.0f", elapsed);
+    emit(line);
+    return seen ? kOk : kNotFound;
+}
+
+int cmdBoxes() {
+    for (const Box& b : messageBoxes()) {
+        emit(boxLine(b));
+    }
+    return kOk;
+}
+
+// Waits for a message box whose text contains the needle (any box for an empty needle),
+// prints it and presses the button given, or its default answer for 0.
+int cmdAnswer(std::string_view needle, int button, DWORD ms) {
+    Box found{};
+    bool seen = pollUntil(ms, [&] {
+        for (Box& b : messageBoxes()) {
+            if (b.text.find(needle) != std::string::npos) {
+                found = std::move(b);
+                return true;
+            }
+        }
+        return false;
+    });
+    if (!seen) {
+        std::fprintf(stderr, "uiprobe: no message box with \"%.*s\"\n",
+                     static_cast<int>(needle.size()), needle.data());
+        return kNotFound;
+    }
+    emit(boxLine(found));
+    const int press = button != 0 ? button : defaultAnswer(found);
+    HWND b = GetDlgItem(found.w, press);
+    if (b == nullptr) {
+        std::fprintf(stderr, "uiprobe: message box has no button %d\n", press);
+        return kNotFound;
+    }
+    return PostMessageA(b, BM_CLICK, 0, 0) ? kOk : kNotFound;
+}
+
+// Waits until a control of a window is enabled, answering every message box of the same
+// process meanwhile with its default answer. Prints each box answered and, at the end, the
+// milliseconds waited.
+int cmdWaitReady(std::string_view caption, int id, DWORD ms) {
+    const DWORD start = GetTickCount();
+    std::vector<HWND> answered;
+    bool ready = pollUntil(ms, [&] {
+        HWND dlg = findTop(caption);
+        if (dlg == nullptr) {
+            return false;
+        }
+        HWND c = GetDlgItem(dlg, id);
+        if (c != nullptr && IsWindowEnabled(c)) {
+            return true;
+        }
+        for (const Box& b : messageBoxes()) {
+            if (sameProcess(b.w, dlg) &&
+                std::find(answered.begin(), answered.end(), b.w) == answered.end()) {
+                const int press = defaultAnswer(b);
+                emit("box\t" + boxLine(b) + "\t" + std::to_string(press));
+                PostMessageA(GetDlgItem(b.w, press), BM_CLICK, 0, 0);
+                answered.push_back(b.w);
+            }
+        }
+        return false;
+    });
+    emit((ready ? "ready\t" : "timeout\t") + std::to_string(GetTickCount() - start));
+    return ready ? kOk : kNotFound;
 }
 
 int usage() {
@@ -405,12 +650,23 @@ int usage() {
         "       uiprobe listview <caption> <id>\n"
         "       uiprobe click <caption> <id>\n"
         "       uiprobe close <caption>\n"
-        "       uiprobe msgbox <caption-of-box> <button-id> <ms>\n",
+        "       uiprobe msgbox <caption-of-box> <button-id> <ms>\n"
+        "       uiprobe enabled <caption> <id>\n"
+        "       uiprobe settext <caption> <id> <text>\n"
+        "       uiprobe select <caption> <list-view-id> <row>\n"
+        "       uiprobe clicksync <caption> <id> <ms>    (3: still being handled)\n"
+        "       uiprobe clickuntil <caption> <id> <ms> <target-caption> [<target-id> <text>]\n"
+        "       uiprobe boxes\n"
+        "       uiprobe answer <text-in-box> <button-id or 0> <ms>\n"
+        "       uiprobe waitready <caption> <id> <ms>\n",
         stderr);
     return kUsage;
 }
 
 int run(const std::vector<std::string>& a) {
+    if (a.size() == 1 && a[0] == "boxes") {
+        return cmdBoxes();
+    }
     if (a.size() < 2) {
         return usage();
     }
@@ -463,6 +719,34 @@ int run(const std::vector<std::string>& a) {
         int id = num(2);
         int ms = num(3);
         result = ok ? cmdMsgBox(caption, id, ms) : kUsage;
+    } else if (is("enabled", 3)) {
+        int id = num(2);
+        result = ok ? cmdEnabled(caption, id) : kUsage;
+    } else if (is("settext", 4)) {
+        int id = num(2);
+        result = ok ? cmdSetText(caption, id, a[3]) : kUsage;
+    } else if (is("select", 4)) {
+        int id = num(2);
+        int row = num(3);
+        result = ok ? cmdSelect(caption, id, row) : kUsage;
+    } else if (is("clicksync", 4)) {
+        int id = num(2);
+        int ms = num(3);
+        result = ok ? cmdClickSync(caption, id, ms) : kUsage;
+    } else if (is("clickuntil", 5) || is("clickuntil", 7)) {
+        int id = num(2);
+        int ms = num(3);
+        int targetId = a.size() == 7 ? num(5) : -1;
+        result =
+            ok ? cmdClickUntil(caption, id, ms, a[4], targetId, a.size() == 7 ? a[6] : "") : kUsage;
+    } else if (is("answer", 4)) {
+        int id = num(2);
+        int ms = num(3);
+        result = ok ? cmdAnswer(caption, id, ms) : kUsage;
+    } else if (is("waitready", 4)) {
+        int id = num(2);
+        int ms = num(3);
+        result = ok ? cmdWaitReady(caption, id, ms) : kUsage;
     }
     return result == kUsage ? usage() : result;
 }
