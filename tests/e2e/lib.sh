@@ -126,10 +126,12 @@ _e2e_server_in() {
     WINEPREFIX=$prefix timeout -k 5 "$E2E_SERVER_TIMEOUT" wineserver "$@"
 }
 
-# The prepared prefix, made once per Wine version and kept outside the checkout.
+# e2e_template_prefix [win64|win32]: the prepared prefix, made once per Wine version and word
+# size and kept outside the checkout. win64 (the default) is a 64-bit Windows; win32 a 32-bit one.
 e2e_template_prefix() {
-    local template
+    local arch=${1:-win64} template
     template=$E2E_CACHE/wineprefix-$(e2e_wine_version)
+    [[ $arch == win64 ]] || template+=-$arch
     if [[ -f "$template/.complete" ]]; then
         E2E_TEMPLATE=$template
         return 0
@@ -143,7 +145,7 @@ e2e_template_prefix() {
         rm -rf "$partial"
         echo "preparing Wine prefix $template (once, about 20 s)" >&2
         # Mono and Gecko stay off: their installers would ask on screen.
-        WINEARCH=win64 _e2e_wine_in "$partial" 300 wineboot -i >/dev/null 2>&1 || exit 1
+        WINEARCH=$arch _e2e_wine_in "$partial" 300 wineboot -i >/dev/null 2>&1 || exit 1
         # Arial Narrow is not installed; the regular-width substitute makes the dialog a third wider.
         _e2e_wine_in "$partial" 120 reg add 'HKCU\Software\Wine\Fonts\Replacements' \
             /v "Arial Narrow" /t REG_SZ /d "Liberation Sans Narrow" /f >/dev/null 2>&1 || exit 1
@@ -162,9 +164,9 @@ e2e_template_prefix() {
     E2E_TEMPLATE=$template
 }
 
-# A private copy of the prepared prefix for this run; removed again at exit.
+# e2e_prefix [win64|win32]: a private copy of the prepared prefix for this run; removed at exit.
 e2e_prefix() {
-    e2e_template_prefix || return 1
+    e2e_template_prefix "$@" || return 1
     E2E_WORK=$(mktemp -d "$E2E_SCRATCH/thermal-e2e.XXXXXX")
     e2e_on_exit "rm -rf '$E2E_WORK'"
     # A copy, never hard links: wineserver rewrites the registry files in place.

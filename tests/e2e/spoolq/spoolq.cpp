@@ -183,18 +183,98 @@ int device() {
     return kOk;
 }
 
+// A service handle closed when it goes out of scope.
+class Service {
+  public:
+    explicit Service(SC_HANDLE h) : h_(h) {}
+    ~Service() {
+        if (h_ != nullptr) {
+            CloseServiceHandle(h_);
+        }
+    }
+    Service(const Service&) = delete;
+    Service& operator=(const Service&) = delete;
+    SC_HANDLE get() const { return h_; }
+
+  private:
+    SC_HANDLE h_;
+};
+
+// "service<TAB>name<TAB>current state<TAB>start type", the numbers as the SCM gives them
+// (state 1 stopped, 4 running; start type 3 on demand, 4 disabled).
+int service(const char* name) {
+    Service manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (manager.get() == nullptr) {
+        report("OpenSCManagerA", GetLastError());
+        return kFailed;
+    }
+    Service svc(OpenServiceA(manager.get(), name, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG));
+    if (svc.get() == nullptr) {
+        report("OpenServiceA", GetLastError());
+        return kFailed;
+    }
+    SERVICE_STATUS status{};
+    if (!QueryServiceStatus(svc.get(), &status)) {
+        report("QueryServiceStatus", GetLastError());
+        return kFailed;
+    }
+    DWORD needed = 0;
+    // 122 (ERROR_INSUFFICIENT_BUFFER) is the size query's normal outcome.
+    QueryServiceConfigA(svc.get(), nullptr, 0, &needed);
+    std::vector<BYTE> buf(needed + sizeof(QUERY_SERVICE_CONFIGA), 0);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buf.data());
+    if (!QueryServiceConfigA(svc.get(), config, static_cast<DWORD>(buf.size()), &needed)) {
+        report("QueryServiceConfigA", GetLastError());
+        return kFailed;
+    }
+    emit({"service", escaped(name), std::to_string(status.dwCurrentState),
+          std::to_string(config->dwStartType)});
+    return kOk;
+}
+
 int usage() {
     std::fputs(
         "usage: spoolq [what...]   what: drivers[=<environment>] printers ports monitors device\n"
-        "       (default: all of them; drivers defaults to \"Windows NT x86\")\n"
+        "                          service[=<name>]\n"
+        "       (default: all but service; drivers defaults to \"Windows NT x86\", service to "
+        "Spooler)\n"
         "lines: driver<TAB>name<TAB>environment<TAB>version<TAB>driver path<TAB>data file<TAB>"
         "config file<TAB>help file<TAB>dependent files (comma-separated)<TAB>monitor<TAB>datatype\n"
         "       printer<TAB>name<TAB>port<TAB>driver<TAB>print processor<TAB>datatype<TAB>"
         "attributes\n"
         "       port<TAB>name<TAB>monitor<TAB>description<TAB>type\n"
         "       monitor<TAB>name<TAB>environment<TAB>dll\n"
-        "       device<TAB>value  |  device-missing\n",
+        "       device<TAB>value  |  device-missing\n"
+        "       service<TAB>name<TAB>state<TAB>start type\n",
         stderr);
+    return kUsage;
+}
+
+// One query by its name on the command line; kUsage for an unknown name (nothing is run then).
+int query(const std::string& w, bool run) {
+    auto param = [&](const char* prefix) {
+        const size_t n = std::string_view(prefix).size();
+        return w.compare(0, n, prefix) == 0 && w.size() > n ? w.c_str() + n : nullptr;
+    };
+    const char* arg = nullptr;
+    if (w == "drivers" || (arg = param("drivers=")) != nullptr) {
+        return run ? drivers(arg != nullptr ? arg : "Windows NT x86") : kOk;
+    }
+    if (w == "service" || (arg = param("service=")) != nullptr) {
+        return run ? service(arg != nullptr ? arg : "Spooler") : kOk;
+    }
+    if (w == "printers") {
+        return run ? printers() : kOk;
+    }
+    if (w == "ports") {
+        return run ? ports() : kOk;
+    }
+    if (w == "monitors") {
+        return run ? monitors() : kOk;
+    }
+    if (w == "device") {
+        return run ? device() : kOk;
+    }
     return kUsage;
 }
 
@@ -207,25 +287,14 @@ int main(int argc, char** argv) {
     if (what.empty()) {
         what = {"drivers", "printers", "ports", "monitors", "device"};
     }
-    int rc = kOk;
     for (const std::string& w : what) {
-        int one = kUsage;
-        if (w == "drivers") {
-            one = drivers("Windows NT x86");
-        } else if (w.rfind("drivers=", 0) == 0) {
-            one = drivers(w.c_str() + 8);
-        } else if (w == "printers") {
-            one = printers();
-        } else if (w == "ports") {
-            one = ports();
-        } else if (w == "monitors") {
-            one = monitors();
-        } else if (w == "device") {
-            one = device();
-        }
-        if (one == kUsage) {
+        if (query(w, false) == kUsage) {
             return usage();
         }
+    }
+    int rc = kOk;
+    for (const std::string& w : what) {
+        const int one = query(w, true);
         rc = rc == kOk ? one : rc;
     }
     std::fflush(stdout);
