@@ -282,7 +282,7 @@ check "Spooler is stopped and disabled before the start ($(cat "$E2E_WORK/disabl
 t0=$(date +%s%N)
 # The service calls are traced: the log shows the start attempt and how often the state was asked.
 start_installer "$E2E_WORK/app2.log" -all,trace+service
-e2e_probe waitready "$main" "$IDC_INSTALL" $((DISABLED_READY_LIMIT_MS + 30000)) >"$E2E_WORK/ready2.txt"
+e2e_probe waitready "$main" "$IDC_INSTALL" $((DISABLED_READY_LIMIT_MS + 15000)) >"$E2E_WORK/ready2.txt"
 ready=$?
 elapsed=$((($(date +%s%N) - t0) / 1000000))
 sed 's/^/start-up: /' "$E2E_WORK/ready2.txt"

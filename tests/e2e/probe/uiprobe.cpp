@@ -548,6 +548,10 @@ int cmdClickUntil(std::string_view caption, int id, DWORD ms, std::string_view t
     if (c == nullptr) {
         return kNotFound;
     }
+    if (!IsWindowEnabled(c)) {
+        std::fprintf(stderr, "uiprobe: control %d is disabled\n", id);
+        return kNotFound;
+    }
     LARGE_INTEGER freq;
     LARGE_INTEGER t0;
     LARGE_INTEGER t1;
