@@ -190,7 +190,7 @@ int serve(const char* name, DWORD delayMs) {
 }
 
 // Registers this program as an on-demand service that takes the delay to start and to stop.
-int install(const char* name, DWORD delayMs) {
+int installService(const char* name, DWORD delayMs) {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, sizeof self);
     const std::string command =
@@ -234,7 +234,7 @@ int main(int argc, char** argv) {
         number(argv[5], &b)) {
         rc = measure(argv[2], argv[3], static_cast<int>(a), static_cast<int>(b));
     } else if (argc == 4 && std::strcmp(argv[1], "install") == 0 && number(argv[3], &a)) {
-        rc = install(argv[2], static_cast<DWORD>(a));
+        rc = installService(argv[2], static_cast<DWORD>(a));
     } else if (argc == 4 && std::strcmp(argv[1], "serve") == 0 && number(argv[3], &a)) {
         rc = serve(argv[2], static_cast<DWORD>(a));
     }
