@@ -193,13 +193,14 @@ int serve(const char* name, DWORD delayMs) {
 int installService(const char* name, DWORD delayMs) {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, sizeof self);
-    const std::string command =
-        "\"" + std::string(self) + "\" serve " + name + " " + std::to_string(delayMs);
+    char command[MAX_PATH + 128];
+    std::snprintf(command, sizeof command, "\"%s\" serve %s %lu", self, name,
+                  static_cast<unsigned long>(delayMs));
     ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     ScHandle svc(CreateServiceA(manager.get(), name, name, SERVICE_ALL_ACCESS,
                                 SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
-                                nullptr, nullptr));
+                                SERVICE_ERROR_NORMAL, command, nullptr, nullptr, nullptr, nullptr,
+                                nullptr));
     if (svc.get() == nullptr) {
         std::fprintf(stderr, "service_wait_bench: CreateServiceA failed with %lu\n",
                      static_cast<unsigned long>(GetLastError()));
