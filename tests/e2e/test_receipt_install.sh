@@ -34,7 +34,9 @@ E2E_SPOOLQ=${E2E_SPOOLQ:-$E2E_BUILD/tests/e2e/spoolq/spoolq.exe}
 readonly MODEL="TR-210 Series" MODEL_GPD=TR210.GPD MODEL_MODULE=TRRNDR.DLL
 readonly PRINTER="E2E Receipt 58"
 # A 32-bit Windows installs the "Windows NT x86" driver from C:\Ticket\x86; a 64-bit one the
-# "Windows x64" driver from C:\Ticket\x64.
+# "Windows x64" driver from C:\Ticket\x64. Wine's spooler runs inside the 32-bit installer and
+# then refuses the printer (AddPrinterA fails with 87, the driver is not of its own environment),
+# so only the 32-bit prefix can finish; E2E_RECEIPT_ARCH=win64 shows that.
 arch=${E2E_RECEIPT_ARCH:-win32}
 if [[ $arch == win32 ]]; then
     environment="Windows NT x86" driver_dir=w32x86
