@@ -39,9 +39,9 @@ readonly PRINTER="E2E Receipt 58"
 # so only the 32-bit prefix can finish; E2E_RECEIPT_ARCH=win64 shows that.
 arch=${E2E_RECEIPT_ARCH:-win32}
 if [[ $arch == win32 ]]; then
-    environment="Windows NT x86" driver_dir=w32x86
+    environment="Windows NT x86" driver_dir=w32x86 shot_suffix=
 else
-    environment="Windows x64" driver_dir=x64
+    environment="Windows x64" driver_dir=x64 shot_suffix=-$arch
 fi
 
 bail() {
@@ -91,7 +91,7 @@ expect_end() {
     done
     if kill -0 "$app" 2>/dev/null; then
         fail "$what: program still running $END_SECONDS s later"
-        e2e_screenshot receipt-not-closed
+        e2e_screenshot receipt-not-closed$shot_suffix
         kill "$app" 2>/dev/null
         return
     fi
@@ -117,7 +117,7 @@ first_start() {
     local ready=$?
     sed 's/^/start-up: /' "$E2E_WORK/ready1.txt"
     if ((ready != 0)); then
-        e2e_screenshot receipt-not-ready
+        e2e_screenshot receipt-not-ready$shot_suffix
         grep -v ':trace:' "$E2E_WORK/app1.log" | sed 's/^/app: /'
         fail "&Install not enabled within $((READY_MS / 1000)) s"
         return 1
@@ -152,7 +152,7 @@ case_tcpip() {
         test "$rc" = 0
     check "TCP/IP: no message box is left open" no_boxes
     if ((rc != 0)); then
-        e2e_screenshot receipt-tcpip-stuck
+        e2e_screenshot receipt-tcpip-stuck$shot_suffix
         # Out of the way, so that the parallel case can still run.
         e2e_probe answer "" 0 2000 >/dev/null
         e2e_probe waitgone "$tcpip" 100 || e2e_probe close "$tcpip"
@@ -181,7 +181,7 @@ case_parallel() {
     }
     local ms
     if ! ms=$(e2e_probe clickuntil "$main" "$IDC_INSTALL" "$DIALOG_MS" "$parallel"); then
-        e2e_screenshot receipt-no-parallel-dialog
+        e2e_screenshot receipt-no-parallel-dialog$shot_suffix
         no_boxes
         fail "dialog \"$parallel\" did not appear within $((DIALOG_MS / 1000)) s of the Install click"
         return 1
@@ -203,7 +203,7 @@ case_parallel() {
         fail "could not select row 1 of \"$parallel\""
         return 1
     }
-    e2e_screenshot receipt-parallel-dialog
+    e2e_screenshot receipt-parallel-dialog$shot_suffix
     if ms=$(e2e_probe clickuntil "$parallel" "$IDC_PORTS_OK" "$STEP_MS" "$main" "$IDC_INSTALL" "&Finish"); then
         pass "&Finish shown ${ms} ms after &Ok"
         echo "timing: parallel &Ok to &Finish ${ms} ms"
@@ -220,7 +220,7 @@ case_parallel() {
     check "status reads \"The installation is completed.\" ($status)" \
         test "$status" = "The installation is completed."
     check "no message box open" no_boxes
-    e2e_screenshot receipt-finished
+    e2e_screenshot receipt-finished$shot_suffix
 
     local a=$E2E_WORK/after.txt
     spoolq drivers="$environment" printers device >"$a"
@@ -294,7 +294,7 @@ if ((ready == 0)); then
         test "$elapsed" -le "$DISABLED_READY_LIMIT_MS"
 else
     fail "Spooler disabled: &Install not enabled after ${elapsed} ms"
-    e2e_screenshot receipt-disabled-not-ready
+    e2e_screenshot receipt-disabled-not-ready$shot_suffix
 fi
 check "Spooler disabled: the installer tried to start the service" \
     grep -q 'trace:service:StartServiceW' "$E2E_WORK/app2.log"
