@@ -199,6 +199,24 @@ case_parallel() {
     local port
     port=$(awk -F'\t' '$1 == 1 { print $3 }' "$E2E_WORK/lpt.shown")
     check "the second row is LPT2: ($port)" test "$port" = "LPT2:"
+
+    # &Cancel first: the attempt ends with nothing installed, and the same form can go again.
+    check "parallel dialog: &Cancel accepted" e2e_probe click "$parallel" "$IDC_PORTS_CANCEL"
+    check "parallel dialog: closed by &Cancel" e2e_probe waitgone "$parallel" 5000
+    check "parallel dialog cancelled: &Install enabled again" \
+        e2e_probe waitenabled "$main" "$IDC_INSTALL" 5000
+    check "parallel dialog cancelled: the button still reads &Install" \
+        test "$(e2e_probe text "$main" "$IDC_INSTALL")" = "&Install"
+    spoolq printers >"$E2E_WORK/cancelled.txt"
+    check "parallel dialog cancelled: no printer added" \
+        test -z "$(field "$E2E_WORK/cancelled.txt" printer 2)"
+    if ! ms=$(e2e_probe clickuntil "$main" "$IDC_INSTALL" "$DIALOG_MS" "$parallel"); then
+        e2e_screenshot receipt-no-parallel-dialog$shot_suffix
+        no_boxes
+        fail "dialog \"$parallel\" did not appear again after the cancelled attempt"
+        return 1
+    fi
+    pass "dialog \"$parallel\" appeared again ${ms} ms after the second Install click"
     e2e_probe select "$parallel" "$IDC_PORT_LIST" 1 || {
         fail "could not select row 1 of \"$parallel\""
         return 1
