@@ -78,6 +78,8 @@ run_case() {
         "$queries" "$([[ $failures == 0 ]] || echo "  ($failures failed)")"
     echo "          (bench process CPU as Linux counts it: $own ms)"
 }
+# Zero rounds: what starting the bench program under Wine costs by itself.
+run_case product Spooler 0
 for variant in installer busy; do
     [[ $variant == installer ]] && v=product || v=busy
     run_case "$v" Spooler "$SPOOLER_ROUNDS"
