@@ -44,27 +44,24 @@ else
     environment="Windows x64" driver_dir=x64 shot_suffix=-$arch
 fi
 
-bail() {
-    fail "$*"
-    e2e_summary
-    exit 1
-}
 
 for need in "$E2E_BUILD/DriverInstaller.exe" "$E2E_PROBE" "$E2E_SPOOLQ"; do
-    [[ -f "$need" ]] || bail "$need is missing (cmake --preset win32 && cmake --build --preset win32)"
+    [[ -f "$need" ]] ||
+        e2e_give_up "$need is missing (cmake --preset win32 && cmake --build --preset win32)"
 done
-e2e_start_display || bail "no X display"
-e2e_prefix "$arch" || bail "no Wine prefix"
+e2e_start_display || e2e_give_up "no X display"
+e2e_prefix "$arch" || e2e_give_up "no Wine prefix"
 note "Wine prefix: $arch, driver environment \"$environment\""
 drive_c=$E2E_DRIVE_C
 run=$E2E_WORK/run
 e2e_stage_run_dir "$run"
 ((E2E_HAVE_PACKAGE && E2E_HAVE_DLL)) ||
-    bail "DriverData.Drv and 7-zip32.dll are needed (tools/package/build-package.sh, win32 build)"
+    e2e_give_up "DriverData.Drv and 7-zip32.dll are needed (tools/package/build-package.sh," \
+        "win32 build)"
 # Windows always has this key (it holds the default printer); a fresh Wine prefix does not, and
 # the installer only opens it.
 e2e_wine 60 reg add 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /f \
-    </dev/null >/dev/null 2>&1 || bail "could not create the Windows key of HKCU"
+    </dev/null >/dev/null 2>&1 || e2e_give_up "could not create the Windows key of HKCU"
 
 spoolq() { e2e_wine 60 "$E2E_SPOOLQ" "$@" </dev/null; }
 # field <file> <kind> <n> [<key field 2>]: field n of the lines of one kind (and name).
@@ -291,7 +288,7 @@ fi
 _e2e_server_in "$WINEPREFIX" -k 2>/dev/null
 _e2e_server_in "$WINEPREFIX" -w
 e2e_wine 60 reg add 'HKLM\System\CurrentControlSet\Services\Spooler' /v Start /t REG_DWORD /d 4 /f \
-    </dev/null >/dev/null 2>&1 || bail "could not disable the Spooler service"
+    </dev/null >/dev/null 2>&1 || e2e_give_up "could not disable the Spooler service"
 _e2e_server_in "$WINEPREFIX" -k 2>/dev/null
 _e2e_server_in "$WINEPREFIX" -w
 _e2e_server_in "$WINEPREFIX" -p </dev/null >/dev/null 2>&1
