@@ -56,8 +56,7 @@ drive_c=$E2E_DRIVE_C
 run=$E2E_WORK/run
 e2e_stage_run_dir "$run"
 ((E2E_HAVE_PACKAGE && E2E_HAVE_DLL)) ||
-    e2e_give_up "DriverData.Drv and 7-zip32.dll are needed (tools/package/build-package.sh," \
-        "win32 build)"
+    e2e_give_up "DriverData.Drv and 7-zip32.dll are needed (build-package.sh, win32 build)"
 # Windows always has this key (it holds the default printer); a fresh Wine prefix does not, and
 # the installer only opens it.
 e2e_wine 60 reg add 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /f \
