@@ -2,8 +2,7 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
-
+#include "platform/Handle.h"
 #include "platform/Types.h"
 
 namespace sys {
@@ -36,30 +35,4 @@ int OpenProcessToken(void* process, Dword desiredAccess, TokenHandle* token);
 int LookupPrivilegeValueA(const char* systemName, const char* name, LUID* luid);
 int AdjustTokenPrivileges(TokenHandle token, int disableAll, const TOKEN_PRIVILEGES* newState,
                           Dword bufferLength, TOKEN_PRIVILEGES* previousState, Dword* returnLength);
-int CloseHandle(void* handle);
-
-// A kernel handle (here: a token) closed when it goes out of scope.
-class Handle {
-  public:
-    Handle() = default;
-    ~Handle() { Close(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-
-    void* Get() const { return handle_; }
-    void** Receive() {
-        Close();
-        return &handle_;
-    }
-    explicit operator bool() const { return handle_ != nullptr; }
-    void Close() {
-        if (handle_ != nullptr) {
-            CloseHandle(std::exchange(handle_, nullptr));
-        }
-    }
-
-  private:
-    void* handle_ = nullptr;
-};
-
 }  // namespace sys

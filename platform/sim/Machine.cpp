@@ -8,11 +8,30 @@
 #include <stdexcept>
 
 #include "platform/Clock.h"
+#include "platform/sim/Blocking.h"
+#include "platform/sim/Handles.h"
 #include "platform/sim/SimUi.h"
 
 namespace fs = std::filesystem;
 
 namespace sim::detail {
+
+void MoveClock(sys::Dword milliseconds) {
+    Settle();
+    const sys::Dword target = M().clock.load() + milliseconds;
+    for (;;) {
+        auto next = NextSerialDue();
+        if (!next || *next > target) {
+            break;
+        }
+        if (*next > M().clock.load()) {
+            M().clock = *next;
+        }
+        DeliverSerial(M().clock.load());
+        Settle();
+    }
+    M().clock = target;
+}
 
 Machine& M() {
     static Machine machine;
@@ -43,7 +62,7 @@ void SetLastError(Dword code) {
 void Sleep(Dword milliseconds) {
     sim::CountCall("Sleep");
     sim::detail::M().slept += milliseconds;
-    sim::detail::M().clock += milliseconds;
+    sim::detail::MoveClock(milliseconds);
 }
 
 Dword GetTickCount() {
@@ -65,6 +84,8 @@ void Reset() {
     detail::ResetRegistry();
     detail::ResetServices();
     detail::ResetSpooler();
+    detail::ResetSerial();
+    detail::ResetHandles();
 }
 
 namespace {
@@ -175,7 +196,7 @@ sys::Dword Now() {
     return M().clock.load();
 }
 void Advance(sys::Dword milliseconds) {
-    M().clock += milliseconds;
+    detail::MoveClock(milliseconds);
 }
 sys::Dword TotalSleep() {
     return M().slept.load();

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/sim/Sim.h"
@@ -46,6 +47,15 @@ std::string Lower(std::string s);
 void ResetSpooler();
 void ResetRegistry();
 void ResetServices();
+void ResetSerial();
+
+// The serial model's next due time (a device's reply, a read's timeout), and its delivery of
+// what is due at `now`; sim::Advance and sys::Sleep stop at each due time on their way.
+std::optional<sys::Dword> NextSerialDue();
+void DeliverSerial(sys::Dword now);
+// Moves the simulated clock forward as described in SimSerial.h: settle the threads, then step
+// from due time to due time, delivering and settling at each.
+void MoveClock(sys::Dword milliseconds);
 
 // Adds to the window layer's failures (sim::ui::Failures): a part of the simulated system that
 // plays a dialog of its own found no scripted answer.

@@ -6,6 +6,7 @@
 
 #include "platform/Security.h"
 #include "platform/SystemInfo.h"
+#include "platform/sim/Handles.h"
 #include "platform/sim/Machine.h"
 #include "platform/sim/SimSecurity.h"
 
@@ -55,7 +56,6 @@ struct Token {
     std::mutex mu;
     std::map<sys::Dword, Privilege> privileges;    // by LUID low part
     std::map<std::uintptr_t, sys::Dword> handles;  // open token handles and their granted rights
-    std::uintptr_t nextHandle = 0x3000;
 };
 
 Token& T() {
@@ -106,11 +106,13 @@ int OpenProcessToken(void* process, Dword desiredAccess, TokenHandle* token) {
         SetLastError(kErrorNoAccess);
         return 0;
     }
+    void* handle = sim::detail::NewHandle(sim::detail::HandleKind::Token, [](void* self) {
+        std::lock_guard lock(T().mu);
+        T().handles.erase(reinterpret_cast<std::uintptr_t>(self));
+    });
     std::lock_guard lock(T().mu);
-    const std::uintptr_t value = T().nextHandle;
-    T().nextHandle += 4;
-    T().handles[value] = desiredAccess;
-    *token = reinterpret_cast<TokenHandle>(value);
+    T().handles[reinterpret_cast<std::uintptr_t>(handle)] = desiredAccess;
+    *token = handle;
     return 1;
 }
 
@@ -190,18 +192,6 @@ int AdjustTokenPrivileges(TokenHandle token, int disableAll, const TOKEN_PRIVILE
     }
     // Success either way; 1300 says a privilege the token does not hold was left out.
     SetLastError(allAssigned ? err::Success : err::NotAllAssigned);
-    return 1;
-}
-
-int CloseHandle(void* handle) {
-    if (Injected("CloseHandle")) {
-        return 0;
-    }
-    std::lock_guard lock(T().mu);
-    if (T().handles.erase(reinterpret_cast<std::uintptr_t>(handle)) == 0) {
-        SetLastError(err::InvalidHandle);
-        return 0;
-    }
     return 1;
 }
 

@@ -5,16 +5,21 @@
 #include <thread>
 
 #include "platform/Thread.h"
+#include "platform/sim/Blocking.h"
 #include "platform/sim/Sim.h"
 #include "platform/sim/Threads.h"
 
 namespace {
 std::atomic<int> running{0};
+thread_local bool simThread = false;
 }  // namespace
 
 namespace sim::detail {
 int RunningThreads() {
     return running.load();
+}
+bool OnSimThread() {
+    return simThread;
 }
 }  // namespace sim::detail
 
@@ -44,6 +49,7 @@ bool Thread::Start(std::function<void()> body) {
     Impl* impl = impl_.get();
     ++running;
     impl->thread = std::thread([impl, body = std::move(body)] {
+        simThread = true;
         body();
         std::lock_guard lock(impl->mu);
         impl->done = true;
@@ -65,6 +71,11 @@ bool Thread::Wait(Dword milliseconds) {
     if (!impl_) {
         return true;
     }
+    // Waiting for another thread counts as blocked for whoever settles the threads.
+    sim::detail::Blocked blocked([impl = impl_.get()] {
+        std::lock_guard lock(impl->mu);
+        return impl->done;
+    });
     std::unique_lock lock(impl_->mu);
     return impl_->cv.wait_for(lock, std::chrono::milliseconds(milliseconds),
                               [this] { return impl_->done; });

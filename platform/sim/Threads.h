@@ -5,5 +5,6 @@
 namespace sim::detail {
 
 int RunningThreads();  // sys::Thread bodies that have started and not yet returned
+bool OnSimThread();    // the caller runs inside a sys::Thread body
 
 }  // namespace sim::detail

@@ -10,6 +10,7 @@
 
 #include "platform/Backend.h"
 #include "platform/Clock.h"
+#include "platform/sim/Blocking.h"
 #include "platform/sim/Machine.h"
 #include "platform/sim/Sim.h"
 #include "platform/sim/SimUi.h"
@@ -127,6 +128,13 @@ LResult OnOwnerThread(WindowHandle handle, std::function<LResult()> work, LResul
     S().cv.notify_all();
     // A dialog thread that stops handling messages would deadlock the sender, as on Windows;
     // here the test is told instead of hanging.
+    // The sender is blocked until the owner handles it: whoever settles the threads counts it so.
+    lock.unlock();
+    sim::detail::Blocked blocked([request] {
+        std::lock_guard inner(S().mu);
+        return request->done;
+    });
+    lock.lock();
     if (!S().cv.wait_for(lock, S().stall, [&] { return request->done; })) {
         auto& queue = S().requests;
         queue.erase(std::remove(queue.begin(), queue.end(), request), queue.end());
@@ -238,6 +246,13 @@ bool FireDueTimer(sys::Dword now) {
     return true;
 }
 
+// Lets the other threads run until they block, handling what they send to this thread's windows.
+void SettleAndPump() {
+    do {
+        sim::detail::Settle();
+    } while (PumpRequests());
+}
+
 // When the next timer of the calling thread's dialogs falls due.
 std::optional<sys::Dword> NextDue() {
     std::lock_guard lock(S().mu);
@@ -256,14 +271,26 @@ std::optional<sys::Dword> NextDue() {
 // handling sends on the way; stops early once `stop` holds.
 void RunClockTo(sys::Dword target, const std::function<bool()>& stop) {
     for (;;) {
-        PumpRequests();
+        SettleAndPump();
         auto next = NextDue();
+        // A serial device's reply falls due on the way: stop there, so that what the threads it
+        // wakes send to the dialog is handled before the next timer.
+        auto serial = sim::detail::NextSerialDue();
+        if (serial && *serial <= target && (!next || *serial < *next) && !stop()) {
+            if (*serial > sys::GetTickCount()) {
+                sim::Advance(*serial - sys::GetTickCount());
+            } else {
+                sim::detail::DeliverSerial(sys::GetTickCount());
+            }
+            continue;
+        }
         if (!next || *next > target || stop()) {
             break;
         }
         if (*next > sys::GetTickCount()) {
             sim::Advance(*next - sys::GetTickCount());
         }
+        SettleAndPump();
         if (!FireDueTimer(sys::GetTickCount())) {
             break;
         }

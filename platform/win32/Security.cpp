@@ -35,8 +35,4 @@ int AdjustTokenPrivileges(TokenHandle token, int disableAll, const TOKEN_PRIVILE
         reinterpret_cast<DWORD*>(returnLength));
 }
 
-int CloseHandle(void* handle) {
-    return ::CloseHandle(handle);
-}
-
 }  // namespace sys

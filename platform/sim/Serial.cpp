@@ -1,0 +1,1264 @@
+// The simulated serial devices, events and waits; the model of time and threads is described in
+// SimSerial.h.
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "platform/Handle.h"
+#include "platform/Serial.h"
+#include "platform/sim/Blocking.h"
+#include "platform/sim/Handles.h"
+#include "platform/sim/Machine.h"
+#include "platform/sim/Sim.h"
+#include "platform/sim/SimSerial.h"
+
+namespace {
+
+using sim::serial::Bytes;
+using sys::Dword;
+
+constexpr Dword kNoAccess = 998;       // ERROR_NOACCESS: a null pointer the call writes to
+constexpr Dword kIoIncomplete = 996;   // ERROR_IO_INCOMPLETE
+constexpr Dword kMrMidNotFound = 317;  // ERROR_MR_MID_NOT_FOUND: no text for the code
+constexpr Dword kTooManyWaits = 64;    // MAXIMUM_WAIT_OBJECTS
+constexpr std::uintptr_t kStatusPending = 0x103;
+constexpr std::uintptr_t kStatusCancelled = 0xC0000120;
+constexpr Dword kMaxDword = 0xFFFFFFFF;
+
+struct EventObject {
+    bool manual = false;
+    bool signalled = false;
+    std::string name;
+};
+
+struct Rule {
+    Bytes probe;
+    Bytes reply;
+    Dword delay = 0;
+    Dword baud = 0;
+};
+
+sys::DCB DefaultDcb() {
+    sys::DCB dcb;
+    dcb.BaudRate = 9600;
+    dcb.fBinary = 1;
+    dcb.fDtrControl = 1;
+    dcb.fRtsControl = 1;
+    dcb.ByteSize = 8;
+    dcb.XonLim = 2048;
+    dcb.XoffLim = 512;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    return dcb;
+}
+
+struct Device {
+    bool present = true;
+    Dword openError = 0;
+    std::vector<Rule> rules;
+    Bytes written;
+    Bytes unanswered;  // written since the last answer, searched for a probe
+    void* openHandle = nullptr;
+    sys::DCB dcb = DefaultDcb();
+};
+
+struct PendingWait {
+    Dword* events = nullptr;
+    sys::OVERLAPPED* overlapped = nullptr;
+};
+
+struct PendingRead {
+    std::uint8_t* buffer = nullptr;
+    Dword size = 0;
+    Dword got = 0;
+    sys::OVERLAPPED* overlapped = nullptr;  // null: a blocking read of a thread of the caller's
+    std::optional<Dword> totalDeadline;
+    Dword interval = 0;  // 0: none
+    Dword lastByte = 0;
+    bool done = false;
+    std::uintptr_t status = 0;
+};
+
+struct Port {
+    int number = 0;
+    bool overlapped = false;
+    sys::COMMTIMEOUTS timeouts;
+    Dword mask = 0;
+    Dword history = 0;  // events in the mask that fired while no wait was pending
+    std::deque<std::uint8_t> in;
+    std::optional<PendingWait> wait;
+    std::deque<std::shared_ptr<PendingRead>> reads;
+};
+
+struct Delivery {
+    int number = 0;
+    void* handle = nullptr;  // null: whichever handle has the device open then
+    Bytes bytes;
+};
+
+struct State {
+    std::mutex mu;
+    std::condition_variable cv;
+    std::map<void*, std::shared_ptr<EventObject>> events;  // by handle
+    std::map<int, Device> devices;
+    std::map<void*, Port> ports;  // by handle
+    std::multimap<Dword, Delivery> due;
+};
+
+State& S() {
+    static State state;
+    return state;
+}
+
+bool Injected(const char* call) {
+    sim::CountCall(call);
+    return sim::ShouldFail(call);
+}
+
+// A change a waiting thread may be waiting for. Caller holds S().mu.
+void Changed() {
+    S().cv.notify_all();
+    sim::detail::WakeSettle();
+}
+
+Port* FindPort(void* handle) {
+    auto it = S().ports.find(handle);
+    return it == S().ports.end() ? nullptr : &it->second;
+}
+
+EventObject* FindEvent(void* handle) {
+    auto it = S().events.find(handle);
+    return it == S().events.end() ? nullptr : it->second.get();
+}
+
+void SignalLocked(void* event) {
+    if (auto* e = FindEvent(event)) {
+        e->signalled = true;
+        Changed();
+    }
+}
+
+// The I/O manager resets the OVERLAPPED's event when an operation starts.
+void StartIo(sys::OVERLAPPED* overlapped) {
+    if (auto* e = FindEvent(overlapped->hEvent)) {
+        e->signalled = false;
+    }
+    overlapped->Internal = kStatusPending;
+    overlapped->InternalHigh = 0;
+}
+
+void CompleteIo(sys::OVERLAPPED* overlapped, std::uintptr_t status, std::uintptr_t count) {
+    overlapped->Internal = status;
+    overlapped->InternalHigh = count;
+    SignalLocked(overlapped->hEvent);
+}
+
+void FireLocked(Port& port, Dword events) {
+    events &= port.mask;
+    if (events == 0) {
+        return;
+    }
+    if (port.wait) {
+        *port.wait->events = events;
+        if (port.wait->overlapped != nullptr) {
+            CompleteIo(port.wait->overlapped, 0, sizeof(Dword));
+        }
+        port.wait.reset();
+        Changed();
+    } else {
+        port.history |= events;
+    }
+}
+
+// Moves queued bytes into the pending reads, oldest first; completes the full ones.
+void ServeReadsLocked(Port& port, Dword now) {
+    while (!port.reads.empty()) {
+        auto& read = *port.reads.front();
+        bool moved = false;
+        while (read.got < read.size && !port.in.empty()) {
+            read.buffer[read.got++] = port.in.front();
+            port.in.pop_front();
+            moved = true;
+        }
+        if (moved) {
+            read.lastByte = now;
+        }
+        if (read.got < read.size) {
+            return;
+        }
+        read.done = true;
+        if (read.overlapped != nullptr) {
+            CompleteIo(read.overlapped, 0, read.got);
+        }
+        port.reads.pop_front();
+        Changed();
+    }
+}
+
+std::optional<Dword> ReadDeadline(const PendingRead& read) {
+    std::optional<Dword> deadline = read.totalDeadline;
+    if (read.interval != 0 && read.got > 0) {
+        const Dword gap = read.lastByte + read.interval;
+        deadline = deadline ? std::min(*deadline, gap) : gap;
+    }
+    return deadline;
+}
+
+void ArriveLocked(Port& port, const Bytes& bytes, Dword now) {
+    if (bytes.empty()) {
+        return;
+    }
+    const sys::DCB& dcb = S().devices[port.number].dcb;
+    bool flag = false;
+    for (auto b : bytes) {
+        port.in.push_back(b);
+        flag = flag || static_cast<char>(b) == dcb.EvtChar;
+    }
+    ServeReadsLocked(port, now);
+    FireLocked(port, sys::comm::EvRxChar | (flag ? sys::comm::EvRxFlag : 0));
+    Changed();
+}
+
+// Delivers what is due at `now`, and ends reads whose timeouts have passed.
+void DeliverLocked(Dword now) {
+    while (!S().due.empty() && S().due.begin()->first <= now) {
+        Delivery d = std::move(S().due.begin()->second);
+        S().due.erase(S().due.begin());
+        auto dev = S().devices.find(d.number);
+        void* handle = dev == S().devices.end() ? nullptr : dev->second.openHandle;
+        if (handle == nullptr || (d.handle != nullptr && d.handle != handle)) {
+            continue;  // the port was closed: what the device sent is lost
+        }
+        ArriveLocked(*FindPort(handle), d.bytes, now);
+    }
+    for (auto& [handle, port] : S().ports) {
+        while (!port.reads.empty()) {
+            auto& read = *port.reads.front();
+            auto deadline = ReadDeadline(read);
+            if (!deadline || *deadline > now) {
+                break;
+            }
+            read.done = true;
+            if (read.overlapped != nullptr) {
+                CompleteIo(read.overlapped, 0, read.got);
+            }
+            port.reads.pop_front();
+            Changed();
+        }
+    }
+}
+
+std::optional<Dword> NextDueLocked() {
+    std::optional<Dword> next;
+    if (!S().due.empty()) {
+        next = S().due.begin()->first;
+    }
+    for (auto& [handle, port] : S().ports) {
+        for (auto& read : port.reads) {
+            if (auto d = ReadDeadline(*read); d && (!next || *d < *next)) {
+                next = d;
+            }
+        }
+    }
+    return next;
+}
+
+// Runs `satisfied` (under the lock) until it holds or the simulated deadline passes, moving the
+// clock as Sleep would. Returns whether it held. Called without the lock.
+bool TimedWait(Dword milliseconds, const std::function<bool()>& satisfied) {
+    const Dword deadline = sim::Now() + milliseconds;
+    {
+        std::lock_guard lock(S().mu);
+        if (satisfied()) {
+            return true;
+        }
+    }
+    if (milliseconds == 0) {
+        return false;
+    }
+    sim::detail::Settle();
+    for (;;) {
+        std::optional<Dword> next;
+        {
+            std::lock_guard lock(S().mu);
+            if (satisfied()) {
+                return true;
+            }
+            if (sim::Now() >= deadline) {
+                return false;
+            }
+            next = NextDueLocked();
+        }
+        const Dword step = next && *next<deadline&& * next> sim::Now() ? *next : deadline;
+        sim::Advance(step - sim::Now());
+    }
+}
+
+// Blocks until `satisfied` holds (under the lock). Called with the lock held in `lock`.
+void InfiniteWait(std::unique_lock<std::mutex>& lock, const std::function<bool()>& satisfied) {
+    if (satisfied()) {
+        return;
+    }
+    lock.unlock();
+    sim::detail::Blocked blocked([&satisfied] {
+        std::lock_guard inner(S().mu);
+        return satisfied();
+    });
+    lock.lock();
+    S().cv.wait(lock, satisfied);
+}
+
+// "COM5", "COM5:" (ports 1 to 9 only, as DOS device names) or "\\.\COM12": the port number.
+std::optional<int> ComNumber(const std::string& name) {
+    std::string s = sim::detail::Lower(name);
+    bool device = false;
+    if (s.rfind("\\\\.\\", 0) == 0) {
+        s = s.substr(4);
+        device = true;
+    }
+    if (s.rfind("com", 0) != 0) {
+        return std::nullopt;
+    }
+    s = s.substr(3);
+    if (!device && !s.empty() && s.back() == ':') {
+        s.pop_back();
+    }
+    if (s.empty() || s.size() > 3 || s[0] == '0' ||
+        !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    const int n = std::stoi(s);
+    if (!device && n > 9) {
+        return std::nullopt;  // COM10 and up need the \\.\ form
+    }
+    return n;
+}
+
+void ClosePort(void* handle) {
+    std::lock_guard lock(S().mu);
+    auto it = S().ports.find(handle);
+    if (it == S().ports.end()) {
+        return;
+    }
+    Port& port = it->second;
+    // Closing cancels what is pending on the handle: 995 (ERROR_OPERATION_ABORTED).
+    if (port.wait && port.wait->overlapped != nullptr) {
+        CompleteIo(port.wait->overlapped, kStatusCancelled, 0);
+    }
+    for (auto& read : port.reads) {
+        read->done = true;
+        read->status = kStatusCancelled;
+        if (read->overlapped != nullptr) {
+            CompleteIo(read->overlapped, kStatusCancelled, read->got);
+        }
+    }
+    auto dev = S().devices.find(port.number);
+    if (dev != S().devices.end() && dev->second.openHandle == handle) {
+        dev->second.openHandle = nullptr;
+    }
+    S().ports.erase(it);
+    Changed();
+}
+
+void CloseEvent(void* handle) {
+    std::lock_guard lock(S().mu);
+    S().events.erase(handle);
+    Changed();
+}
+
+// The port for a comm call, or null with 6 (ERROR_INVALID_HANDLE) set. Caller holds the lock.
+Port* PortOrFail(void* handle) {
+    Port* port = FindPort(handle);
+    if (port == nullptr) {
+        sys::SetLastError(sys::err::InvalidHandle);
+    }
+    return port;
+}
+
+// The mode command's words in BuildCommDCBA's text, applied to a copy of the caller's block.
+std::string LowerWord(const std::string& s) {
+    return sim::detail::Lower(s);
+}
+
+std::optional<Dword> ParseBaud(const std::string& v) {
+    if (v.empty() || v.size() > 9 ||
+        !std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    // The mode command's two-digit short forms.
+    static const std::map<std::string, Dword> shortForms = {
+        {"11", 110},  {"15", 150},  {"30", 300},  {"60", 600},   {"12", 1200},
+        {"24", 2400}, {"48", 4800}, {"96", 9600}, {"19", 19200},
+    };
+    auto it = shortForms.find(v);
+    return it != shortForms.end() ? it->second : static_cast<Dword>(std::stoul(v));
+}
+
+std::optional<std::uint8_t> ParseParity(const std::string& v) {
+    static const std::string letters = "noems";
+    if (v.size() != 1 || letters.find(v[0]) == std::string::npos) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(letters.find(v[0]));
+}
+
+std::optional<std::uint8_t> ParseData(const std::string& v) {
+    if (v.size() != 1 || v[0] < '5' || v[0] > '8') {
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(v[0] - '0');
+}
+
+std::optional<std::uint8_t> ParseStop(const std::string& v) {
+    if (v == "1") {
+        return 0;
+    }
+    if (v == "1.5") {
+        return 1;
+    }
+    if (v == "2") {
+        return 2;
+    }
+    return std::nullopt;
+}
+
+std::optional<bool> ParseOnOff(const std::string& v) {
+    if (v == "on") {
+        return true;
+    }
+    if (v == "off") {
+        return false;
+    }
+    return std::nullopt;
+}
+
+// "baud[,parity[,data[,stop[,x|p]]]]"
+bool ParseOldForm(const std::string& text, sys::DCB& dcb) {
+    std::vector<std::string> parts;
+    std::string::size_type start = 0;
+    for (;;) {
+        auto comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma - start));
+        if (comma == std::string::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    if (parts.size() > 5) {
+        return false;
+    }
+    auto baud = ParseBaud(parts[0]);
+    if (!baud) {
+        return false;
+    }
+    dcb.BaudRate = *baud;
+    if (*baud == 110) {
+        dcb.StopBits = 2;
+    }
+    if (parts.size() > 1 && !parts[1].empty()) {
+        auto parity = ParseParity(parts[1]);
+        if (!parity) {
+            return false;
+        }
+        dcb.Parity = *parity;
+    }
+    if (parts.size() > 2 && !parts[2].empty()) {
+        auto data = ParseData(parts[2]);
+        if (!data) {
+            return false;
+        }
+        dcb.ByteSize = *data;
+    }
+    if (parts.size() > 3 && !parts[3].empty()) {
+        auto stop = ParseStop(parts[3]);
+        if (!stop) {
+            return false;
+        }
+        dcb.StopBits = *stop;
+    }
+    const std::string flow = parts.size() > 4 ? parts[4] : "";
+    if (!flow.empty() && flow != "x" && flow != "p") {
+        return false;
+    }
+    // The old form sets the flow control members as BuildCommDCB's documentation lists.
+    dcb.fInX = dcb.fOutX = flow == "x" ? 1 : 0;
+    dcb.fOutxDsrFlow = dcb.fOutxCtsFlow = flow == "p" ? 1 : 0;
+    dcb.fDtrControl = flow == "p" ? 2 : 1;
+    dcb.fRtsControl = flow == "p" ? 2 : 1;
+    return true;
+}
+
+bool ParseNewForm(const std::string& text, sys::DCB& dcb) {
+    // XON/XOFF and hardware flow control are off unless the text turns them on.
+    dcb.fInX = dcb.fOutX = 0;
+    dcb.fOutxDsrFlow = dcb.fOutxCtsFlow = 0;
+    bool stopNamed = false;
+    bool baud110 = false;
+    std::string::size_type pos = 0;
+    while (pos < text.size()) {
+        if (text[pos] == ' ') {
+            ++pos;
+            continue;
+        }
+        auto end = text.find(' ', pos);
+        const std::string word = text.substr(pos, end == std::string::npos ? end : end - pos);
+        pos = end == std::string::npos ? text.size() : end;
+        const auto eq = word.find('=');
+        if (eq == std::string::npos || word.find(',') != std::string::npos) {
+            return false;
+        }
+        const std::string key = word.substr(0, eq);
+        const std::string value = word.substr(eq + 1);
+        if (key == "baud") {
+            auto v = ParseBaud(value);
+            if (!v) {
+                return false;
+            }
+            dcb.BaudRate = *v;
+            baud110 = *v == 110;
+        } else if (key == "parity") {
+            auto v = ParseParity(value);
+            if (!v) {
+                return false;
+            }
+            dcb.Parity = *v;
+        } else if (key == "data") {
+            auto v = ParseData(value);
+            if (!v) {
+                return false;
+            }
+            dcb.ByteSize = *v;
+        } else if (key == "stop") {
+            auto v = ParseStop(value);
+            if (!v) {
+                return false;
+            }
+            dcb.StopBits = *v;
+            stopNamed = true;
+        } else if (key == "dtr" || key == "rts") {
+            static const std::map<std::string, int> modes = {
+                {"off", 0}, {"on", 1}, {"hs", 2}, {"tg", 3}};
+            auto it = modes.find(value);
+            if (it == modes.end() || (key == "dtr" && value == "tg")) {
+                return false;
+            }
+            (key == "dtr" ? dcb.fDtrControl : dcb.fRtsControl) = it->second & 3;
+        } else {
+            auto v = ParseOnOff(value);
+            if (!v) {
+                return false;
+            }
+            if (key == "xon") {
+                dcb.fInX = dcb.fOutX = *v ? 1 : 0;
+            } else if (key == "odsr") {
+                dcb.fOutxDsrFlow = *v ? 1 : 0;
+            } else if (key == "octs") {
+                dcb.fOutxCtsFlow = *v ? 1 : 0;
+            } else if (key == "idsr") {
+                dcb.fDsrSensitivity = *v ? 1 : 0;
+            } else if (key != "to") {  // the timeout switch has no place in a DCB
+                return false;
+            }
+        }
+    }
+    if (baud110 && !stopNamed) {
+        dcb.StopBits = 2;  // as the mode command does for 110 baud
+    }
+    return true;
+}
+
+bool ParseDefinition(const std::string& definition, sys::DCB& dcb) {
+    std::string text = LowerWord(definition);
+    if (text.empty() || text[0] == ' ') {
+        return false;
+    }
+    // An optional device name, "COMn" or "COMn:", before the settings.
+    if (text.rfind("com", 0) == 0) {
+        std::string::size_type i = 3;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+            ++i;
+        }
+        if (i == 3) {
+            return false;
+        }
+        if (i < text.size() && text[i] == ':') {
+            ++i;
+        }
+        while (i < text.size() && text[i] == ' ') {
+            ++i;
+        }
+        text = text.substr(i);
+        if (text.empty()) {
+            return true;
+        }
+    }
+    if (text[0] >= '0' && text[0] <= '9') {
+        return ParseOldForm(text, dcb);
+    }
+    return ParseNewForm(text, dcb);
+}
+
+}  // namespace
+
+namespace sim::detail {
+
+void ResetSerial() {
+    std::lock_guard lock(S().mu);
+    S().events.clear();
+    S().ports.clear();
+    S().devices.clear();
+    S().due.clear();
+    S().devices[1] = Device{};
+    Changed();
+}
+
+std::optional<sys::Dword> NextSerialDue() {
+    std::lock_guard lock(S().mu);
+    return NextDueLocked();
+}
+
+void DeliverSerial(sys::Dword now) {
+    std::lock_guard lock(S().mu);
+    DeliverLocked(now);
+}
+
+}  // namespace sim::detail
+
+namespace sys {
+
+void* InvalidHandleValue() {
+    return reinterpret_cast<void*>(~std::uintptr_t{0});
+}
+
+void* CreateFileA(const char* name, Dword access, Dword /*shareMode*/, void* /*security*/,
+                  Dword /*creation*/, Dword flags, void* /*templateFile*/) {
+    if (Injected("CreateFileA")) {
+        return InvalidHandleValue();
+    }
+    // Only serial devices exist in this model; any other name is not found.
+    auto number = name == nullptr ? std::nullopt : ComNumber(name);
+    std::lock_guard lock(S().mu);
+    auto dev = number ? S().devices.find(*number) : S().devices.end();
+    if (dev == S().devices.end() || !dev->second.present) {
+        SetLastError(err::FileNotFound);  // 2: no such device
+        return InvalidHandleValue();
+    }
+    if (dev->second.openError != 0) {
+        SetLastError(dev->second.openError);
+        return InvalidHandleValue();
+    }
+    // A serial port is exclusive whatever the share mode: 5 (ERROR_ACCESS_DENIED) while open.
+    if (dev->second.openHandle != nullptr) {
+        SetLastError(err::AccessDenied);
+        return InvalidHandleValue();
+    }
+    (void)access;
+    void* handle = sim::detail::NewHandle(sim::detail::HandleKind::SerialPort, ClosePort);
+    Port port;
+    port.number = *number;
+    port.overlapped = (flags & comm::FlagOverlapped) != 0;
+    S().ports[handle] = std::move(port);
+    dev->second.openHandle = handle;
+    dev->second.unanswered.clear();
+    return handle;
+}
+
+int SetupComm(void* file, Dword /*inQueue*/, Dword /*outQueue*/) {
+    if (Injected("SetupComm")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    return PortOrFail(file) != nullptr ? 1 : 0;
+}
+
+int SetCommTimeouts(void* file, const COMMTIMEOUTS* timeouts) {
+    if (Injected("SetCommTimeouts")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    Port* port = PortOrFail(file);
+    if (port == nullptr) {
+        return 0;
+    }
+    if (timeouts == nullptr) {
+        SetLastError(kNoAccess);
+        return 0;
+    }
+    port->timeouts = *timeouts;
+    return 1;
+}
+
+int SetCommMask(void* file, Dword mask) {
+    if (Injected("SetCommMask")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    Port* port = PortOrFail(file);
+    if (port == nullptr) {
+        return 0;
+    }
+    // A new mask ends a pending WaitCommEvent with no events, and forgets what fired before.
+    if (port->wait) {
+        *port->wait->events = 0;
+        if (port->wait->overlapped != nullptr) {
+            CompleteIo(port->wait->overlapped, 0, sizeof(Dword));
+        }
+        port->wait.reset();
+    }
+    port->history = 0;
+    port->mask = mask;
+    Changed();
+    return 1;
+}
+
+int GetCommMask(void* file, Dword* mask) {
+    if (Injected("GetCommMask")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    Port* port = PortOrFail(file);
+    if (port == nullptr) {
+        return 0;
+    }
+    if (mask == nullptr) {
+        SetLastError(kNoAccess);
+        return 0;
+    }
+    *mask = port->mask;
+    return 1;
+}
+
+int GetCommState(void* file, DCB* dcb) {
+    if (Injected("GetCommState")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    Port* port = PortOrFail(file);
+    if (port == nullptr) {
+        return 0;
+    }
+    if (dcb == nullptr) {
+        SetLastError(kNoAccess);
+        return 0;
+    }
+    *dcb = S().devices[port->number].dcb;
+    dcb->DCBlength = sizeof(DCB);
+    return 1;
+}
+
+int BuildCommDCBA(const char* definition, DCB* dcb) {
+    if (Injected("BuildCommDCBA")) {
+        return 0;
+    }
+    if (dcb == nullptr) {
+        SetLastError(kNoAccess);
+        return 0;
+    }
+    DCB result = *dcb;
+    if (definition == nullptr || !ParseDefinition(definition, result)) {
+        SetLastError(err::InvalidParameter);  // 87
+        return 0;
+    }
+    *dcb = result;  // success leaves the last error as it was
+    return 1;
+}
+
+int SetCommState(void* file, DCB* dcb) {
+    if (Injected("SetCommState")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    Port* port = PortOrFail(file);
+    if (port == nullptr) {
+        return 0;
+    }
+    if (dcb == nullptr) {
+        SetLastError(kNoAccess);
+        return 0;
+    }
+    // 87 for settings the line cannot take (DCB's documented ranges): 5 data bits with 2 stop
+    // bits, 6 to 8 with one and a half, no rate, same XON and XOFF characters with XON/XOFF on.
+    const bool bad = dcb->BaudRate == 0 || dcb->ByteSize < 5 || dcb->ByteSize > 8 ||
+                     dcb->Parity > 4 || dcb->StopBits > 2 ||
+                     (dcb->ByteSize == 5 && dcb->StopBits == 2) ||
+                     (dcb->ByteSize > 5 && dcb->StopBits == 1) ||
+                     ((dcb->fOutX || dcb->fInX) && dcb->XonChar == dcb->XoffChar);
+    if (bad) {
+        SetLastError(err::InvalidParameter);
+        return 0;
+    }
+    S().devices[port->number].dcb = *dcb;
+    return 1;
+}
+
+int PurgeComm(void* file, Dword flags) {
+    if (Injected("PurgeComm")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    Port* port = PortOrFail(file);
+    if (port == nullptr) {
+        return 0;
+    }
+    if ((flags & ~Dword{0xF}) != 0) {
+        SetLastError(err::InvalidParameter);
+        return 0;
+    }
+    // Writes complete at once here, so only the receive side has anything to drop.
+    if ((flags & comm::PurgeRxAbort) != 0) {
+        for (auto& read : port->reads) {
+            read->done = true;
+            read->status = kStatusCancelled;
+            if (read->overlapped != nullptr) {
+                CompleteIo(read->overlapped, kStatusCancelled, read->got);
+            }
+        }
+        port->reads.clear();
+    }
+    if ((flags & comm::PurgeRxClear) != 0) {
+        port->in.clear();
+    }
+    Changed();
+    return 1;
+}
+
+int WaitCommEvent(void* file, Dword* events, OVERLAPPED* overlapped) {
+    if (Injected("WaitCommEvent")) {
+        return 0;
+    }
+    std::unique_lock lock(S().mu);
+    Port* port = PortOrFail(file);
+    if (port == nullptr) {
+        return 0;
+    }
+    if (events == nullptr) {
+        SetLastError(kNoAccess);
+        return 0;
+    }
+    // 87: one wait at a time, and no wait without events to wait for (the serial driver's
+    // STATUS_INVALID_PARAMETER), and an overlapped handle needs its OVERLAPPED.
+    if (port->wait || port->mask == 0 || (port->overlapped && overlapped == nullptr)) {
+        SetLastError(err::InvalidParameter);
+        return 0;
+    }
+    if (port->history != 0) {
+        *events = std::exchange(port->history, 0);
+        if (overlapped != nullptr) {
+            CompleteIo(overlapped, 0, sizeof(Dword));
+        }
+        return 1;
+    }
+    if (port->overlapped) {
+        StartIo(overlapped);
+        port->wait = PendingWait{events, overlapped};
+        SetLastError(err::IoPending);
+        return 0;
+    }
+    port->wait = PendingWait{events, nullptr};
+    InfiniteWait(lock, [file] {
+        Port* p = FindPort(file);
+        return p == nullptr || !p->wait;
+    });
+    if (FindPort(file) == nullptr) {
+        SetLastError(err::OperationAborted);  // 995: the handle was closed meanwhile
+        return 0;
+    }
+    return 1;
+}
+
+int ClearCommError(void* file, Dword* errors, COMSTAT* status) {
+    if (Injected("ClearCommError")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    Port* port = PortOrFail(file);
+    if (port == nullptr) {
+        return 0;
+    }
+    if (errors != nullptr) {
+        *errors = 0;
+    }
+    if (status != nullptr) {
+        *status = COMSTAT{};
+        status->cbInQue = static_cast<Dword>(port->in.size());
+    }
+    return 1;
+}
+
+int ReadFile(void* file, void* buffer, Dword size, Dword* read, OVERLAPPED* overlapped) {
+    if (Injected("ReadFile")) {
+        return 0;
+    }
+    std::unique_lock lock(S().mu);
+    Port* port = PortOrFail(file);
+    if (port == nullptr) {
+        return 0;
+    }
+    if (port->overlapped && overlapped == nullptr) {
+        SetLastError(err::InvalidParameter);
+        return 0;
+    }
+    if (read == nullptr && overlapped == nullptr) {
+        SetLastError(kNoAccess);
+        return 0;
+    }
+    if (read != nullptr) {
+        *read = 0;
+    }
+    const Dword now = sim::Now();
+    auto pending = std::make_shared<PendingRead>();
+    pending->buffer = static_cast<std::uint8_t*>(buffer);
+    pending->size = size;
+    pending->overlapped = port->overlapped ? overlapped : nullptr;
+    pending->lastByte = now;
+    const COMMTIMEOUTS& t = port->timeouts;
+    const bool returnAtOnce = t.ReadIntervalTimeout == kMaxDword &&
+                              t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0;
+    if (t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0) {
+        pending->totalDeadline =
+            now + t.ReadTotalTimeoutConstant + t.ReadTotalTimeoutMultiplier * size;
+    }
+    if (t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != kMaxDword) {
+        pending->interval = t.ReadIntervalTimeout;
+    }
+    port->reads.push_back(pending);
+    ServeReadsLocked(*port, now);
+    if (!pending->done && (returnAtOnce || size == 0)) {
+        std::erase(port->reads, pending);
+        pending->done = true;
+    }
+    if (pending->done) {
+        if (read != nullptr) {
+            *read = pending->got;
+        }
+        if (overlapped != nullptr) {
+            CompleteIo(overlapped, 0, pending->got);
+        }
+        return 1;
+    }
+    if (port->overlapped) {
+        StartIo(overlapped);
+        SetLastError(err::IoPending);
+        return 0;
+    }
+    // A blocking read: as Sleep up to its timeout, or until the bytes come.
+    auto done = [pending] { return pending->done; };
+    if (ReadDeadline(*pending)) {
+        lock.unlock();
+        TimedWait(kMaxDword, done);
+        lock.lock();
+    } else {
+        InfiniteWait(lock, done);
+    }
+    if (read != nullptr) {
+        *read = pending->got;
+    }
+    if (pending->status == kStatusCancelled) {
+        SetLastError(err::OperationAborted);
+        return 0;
+    }
+    return 1;
+}
+
+int WriteFile(void* file, const void* buffer, Dword size, Dword* written, OVERLAPPED* overlapped) {
+    if (Injected("WriteFile")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    Port* port = PortOrFail(file);
+    if (port == nullptr) {
+        return 0;
+    }
+    // 87: an overlapped handle needs an OVERLAPPED.
+    if (port->overlapped && overlapped == nullptr) {
+        SetLastError(err::InvalidParameter);
+        return 0;
+    }
+    if (written == nullptr && overlapped == nullptr) {
+        SetLastError(kNoAccess);
+        return 0;
+    }
+    Device& dev = S().devices[port->number];
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    dev.written.insert(dev.written.end(), bytes, bytes + size);
+    dev.unanswered.insert(dev.unanswered.end(), bytes, bytes + size);
+    for (const Rule& rule : dev.rules) {
+        auto hit = std::search(dev.unanswered.begin(), dev.unanswered.end(), rule.probe.begin(),
+                               rule.probe.end());
+        if (rule.probe.empty() || hit == dev.unanswered.end()) {
+            continue;
+        }
+        dev.unanswered.erase(dev.unanswered.begin(), hit + static_cast<long>(rule.probe.size()));
+        if (rule.baud == 0 || rule.baud == dev.dcb.BaudRate) {
+            S().due.emplace(sim::Now() + rule.delay, Delivery{port->number, file, rule.reply});
+        }
+        break;
+    }
+    // The device takes every byte at once: the write is complete and the line is idle.
+    if (written != nullptr) {
+        *written = size;
+    }
+    if (overlapped != nullptr) {
+        CompleteIo(overlapped, 0, size);
+    }
+    FireLocked(*port, comm::EvTxEmpty);
+    Changed();
+    DeliverLocked(sim::Now());  // a reply without delay is there at once
+    return 1;
+}
+
+int GetOverlappedResult(void* file, OVERLAPPED* overlapped, Dword* transferred, int wait) {
+    if (Injected("GetOverlappedResult")) {
+        return 0;
+    }
+    std::unique_lock lock(S().mu);
+    if (overlapped == nullptr || transferred == nullptr) {
+        SetLastError(kNoAccess);
+        return 0;
+    }
+    if (overlapped->Internal == kStatusPending) {
+        if (!wait) {
+            SetLastError(kIoIncomplete);  // 996
+            return 0;
+        }
+        (void)file;
+        InfiniteWait(lock, [overlapped] { return overlapped->Internal != kStatusPending; });
+    }
+    *transferred = static_cast<Dword>(overlapped->InternalHigh);
+    if (overlapped->Internal == kStatusCancelled) {
+        SetLastError(err::OperationAborted);  // 995
+        return 0;
+    }
+    return 1;
+}
+
+void* CreateEventA(void* /*security*/, int manualReset, int initialState, const char* name) {
+    if (Injected("CreateEventA")) {
+        return nullptr;
+    }
+    std::lock_guard lock(S().mu);
+    std::shared_ptr<EventObject> object;
+    if (name != nullptr && *name != '\0') {
+        for (auto& [handle, e] : S().events) {
+            if (e->name == name) {
+                object = e;
+            }
+        }
+    }
+    if (object) {
+        SetLastError(err::AlreadyExists);  // 183: the named event was there; its state stays
+    } else {
+        object = std::make_shared<EventObject>(
+            EventObject{manualReset != 0, initialState != 0, name != nullptr ? name : ""});
+        if (name != nullptr && *name != '\0') {
+            SetLastError(err::Success);
+        }
+    }
+    void* handle = sim::detail::NewHandle(sim::detail::HandleKind::Event, CloseEvent);
+    S().events[handle] = object;
+    return handle;
+}
+
+int SetEvent(void* event) {
+    if (Injected("SetEvent")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    auto* e = FindEvent(event);
+    if (e == nullptr) {
+        SetLastError(err::InvalidHandle);
+        return 0;
+    }
+    e->signalled = true;
+    Changed();
+    return 1;
+}
+
+int ResetEvent(void* event) {
+    if (Injected("ResetEvent")) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    auto* e = FindEvent(event);
+    if (e == nullptr) {
+        SetLastError(err::InvalidHandle);
+        return 0;
+    }
+    e->signalled = false;
+    return 1;
+}
+
+Dword WaitForMultipleObjects(Dword count, void* const* handles, int waitAll, Dword milliseconds) {
+    if (Injected("WaitForMultipleObjects")) {
+        return wait::Failed;
+    }
+    if (count == 0 || count > kTooManyWaits) {
+        SetLastError(err::InvalidParameter);
+        return wait::Failed;
+    }
+    if (handles == nullptr) {
+        SetLastError(kNoAccess);
+        return wait::Failed;
+    }
+    std::vector<std::shared_ptr<EventObject>> objects;
+    {
+        std::lock_guard lock(S().mu);
+        for (Dword i = 0; i < count; ++i) {
+            auto it = S().events.find(handles[i]);
+            if (it == S().events.end()) {
+                SetLastError(err::InvalidHandle);  // 6; only events are waitable here
+                return wait::Failed;
+            }
+            objects.push_back(it->second);
+        }
+    }
+    // Whether the wait is satisfied now; `take` consumes auto-reset events as a wait does.
+    std::optional<Dword> index;
+    auto check = [&](bool take) {
+        if (waitAll) {
+            if (!std::all_of(objects.begin(), objects.end(),
+                             [](auto& e) { return e->signalled; })) {
+                return false;
+            }
+            if (take) {
+                for (auto& e : objects) {
+                    e->signalled = e->manual;
+                }
+                index = 0;
+            }
+            return true;
+        }
+        for (Dword i = 0; i < count; ++i) {
+            if (objects[i]->signalled) {
+                if (take) {
+                    objects[i]->signalled = objects[i]->manual;
+                    index = i;
+                }
+                return true;
+            }
+        }
+        return false;
+    };
+    if (milliseconds == wait::Infinite) {
+        std::unique_lock lock(S().mu);
+        InfiniteWait(lock, [&] { return check(false); });
+        check(true);
+        return wait::Object0 + *index;
+    }
+    if (TimedWait(milliseconds, [&] { return check(true); })) {
+        return wait::Object0 + *index;
+    }
+    return wait::Timeout;
+}
+
+Dword WaitForSingleObject(void* handle, Dword milliseconds) {
+    if (Injected("WaitForSingleObject")) {
+        return wait::Failed;
+    }
+    void* const handles[1] = {handle};
+    return WaitForMultipleObjects(1, handles, 0, milliseconds);
+}
+
+Dword FormatMessageA(Dword messageId, char* buffer, Dword size) {
+    if (Injected("FormatMessageA")) {
+        return 0;
+    }
+    // The system's English texts of the codes the serial calls give.
+    static const std::map<Dword, const char*> texts = {
+        {0, "The operation completed successfully.\r\n"},
+        {2, "The system cannot find the file specified.\r\n"},
+        {5, "Access is denied.\r\n"},
+        {6, "The handle is invalid.\r\n"},
+        {31, "A device attached to the system is not functioning.\r\n"},
+        {87, "The parameter is incorrect.\r\n"},
+        {121, "The semaphore timeout period has expired.\r\n"},
+        {995,
+         "The I/O operation has been aborted because of either a thread exit or an application "
+         "request.\r\n"},
+        {996, "Overlapped I/O event is not in a signaled state.\r\n"},
+        {997, "Overlapped I/O operation is in progress.\r\n"},
+        {998, "Invalid access to memory location.\r\n"},
+    };
+    if (buffer == nullptr || size == 0) {
+        return 0;
+    }
+    auto it = texts.find(messageId);
+    if (it == texts.end()) {
+        buffer[0] = '\0';
+        SetLastError(kMrMidNotFound);  // 317: the system has no text for the code
+        return 0;
+    }
+    const Dword length = std::min<Dword>(static_cast<Dword>(std::strlen(it->second)), size - 1);
+    std::memcpy(buffer, it->second, length);
+    buffer[length] = '\0';
+    return length;
+}
+
+}  // namespace sys
+
+namespace sim::serial {
+
+void AddPort(int number) {
+    std::lock_guard lock(S().mu);
+    auto& dev = S().devices[number];
+    dev.present = true;
+}
+
+void RemovePort(int number) {
+    std::lock_guard lock(S().mu);
+    S().devices[number].present = false;
+}
+
+void SetOpenError(int number, sys::Dword error) {
+    std::lock_guard lock(S().mu);
+    S().devices[number].openError = error;
+}
+
+void AddReply(int number, const Bytes& probe, const Bytes& reply, sys::Dword delay,
+              sys::Dword baud) {
+    std::lock_guard lock(S().mu);
+    S().devices[number].rules.push_back(Rule{probe, reply, delay, baud});
+}
+
+void Send(int number, const Bytes& bytes, sys::Dword delay) {
+    std::lock_guard lock(S().mu);
+    S().due.emplace(sim::Now() + delay, Delivery{number, nullptr, bytes});
+    if (delay == 0) {
+        DeliverLocked(sim::Now());
+    }
+}
+
+Bytes Written(int number) {
+    std::lock_guard lock(S().mu);
+    auto it = S().devices.find(number);
+    return it == S().devices.end() ? Bytes{} : it->second.written;
+}
+
+bool IsOpen(int number) {
+    std::lock_guard lock(S().mu);
+    auto it = S().devices.find(number);
+    return it != S().devices.end() && it->second.openHandle != nullptr;
+}
+
+sys::DCB State(int number) {
+    std::lock_guard lock(S().mu);
+    return S().devices[number].dcb;
+}
+
+int OpenPortCount() {
+    std::lock_guard lock(S().mu);
+    return static_cast<int>(S().ports.size());
+}
+
+int OpenEventCount() {
+    std::lock_guard lock(S().mu);
+    return static_cast<int>(S().events.size());
+}
+
+}  // namespace sim::serial
