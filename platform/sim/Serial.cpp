@@ -381,6 +381,27 @@ Port* PortOrFail(void* handle) {
     return port;
 }
 
+// A comm call on one port: counted, failed when injected, 6 for a handle that is no open port,
+// 998 (ERROR_NOACCESS) for a null record it must read or write; else f(port) under the lock.
+template <class T, class F>
+int OnPort(const char* call, void* file, T* record, F f) {
+    if (Injected(call)) {
+        return 0;
+    }
+    std::lock_guard lock(S().mu);
+    Port* port = PortOrFail(file);
+    if (port == nullptr) {
+        return 0;
+    }
+    if (record == nullptr) {
+        sys::SetLastError(kNoAccess);
+        return 0;
+    }
+    return f(*port);
+}
+
+constexpr int kNoRecord = 0;  // for the calls that take none
+
 // The mode command's words in BuildCommDCBA's text, applied to a copy of the caller's block.
 std::string LowerWord(const std::string& s) {
     return sim::detail::Lower(s);
@@ -670,86 +691,46 @@ void* CreateFileA(const char* name, Dword access, Dword /*shareMode*/, void* /*s
 }
 
 int SetupComm(void* file, Dword /*inQueue*/, Dword /*outQueue*/) {
-    if (Injected("SetupComm")) {
-        return 0;
-    }
-    std::lock_guard lock(S().mu);
-    return PortOrFail(file) != nullptr ? 1 : 0;
+    return OnPort("SetupComm", file, &kNoRecord, [](Port&) { return 1; });
 }
 
 int SetCommTimeouts(void* file, const COMMTIMEOUTS* timeouts) {
-    if (Injected("SetCommTimeouts")) {
-        return 0;
-    }
-    std::lock_guard lock(S().mu);
-    Port* port = PortOrFail(file);
-    if (port == nullptr) {
-        return 0;
-    }
-    if (timeouts == nullptr) {
-        SetLastError(kNoAccess);
-        return 0;
-    }
-    port->timeouts = *timeouts;
-    return 1;
+    return OnPort("SetCommTimeouts", file, timeouts, [timeouts](Port& port) {
+        port.timeouts = *timeouts;
+        return 1;
+    });
 }
 
 int SetCommMask(void* file, Dword mask) {
-    if (Injected("SetCommMask")) {
-        return 0;
-    }
-    std::lock_guard lock(S().mu);
-    Port* port = PortOrFail(file);
-    if (port == nullptr) {
-        return 0;
-    }
-    // A new mask ends a pending WaitCommEvent with no events, and forgets what fired before.
-    if (port->wait) {
-        *port->wait->events = 0;
-        if (port->wait->overlapped != nullptr) {
-            CompleteIo(port->wait->overlapped, 0, sizeof(Dword));
+    return OnPort("SetCommMask", file, &kNoRecord, [mask](Port& port) {
+        // A new mask ends a pending WaitCommEvent with no events, and forgets what fired before.
+        if (port.wait) {
+            *port.wait->events = 0;
+            if (port.wait->overlapped != nullptr) {
+                CompleteIo(port.wait->overlapped, 0, sizeof(Dword));
+            }
+            port.wait.reset();
         }
-        port->wait.reset();
-    }
-    port->history = 0;
-    port->mask = mask;
-    Changed();
-    return 1;
+        port.history = 0;
+        port.mask = mask;
+        Changed();
+        return 1;
+    });
 }
 
 int GetCommMask(void* file, Dword* mask) {
-    if (Injected("GetCommMask")) {
-        return 0;
-    }
-    std::lock_guard lock(S().mu);
-    Port* port = PortOrFail(file);
-    if (port == nullptr) {
-        return 0;
-    }
-    if (mask == nullptr) {
-        SetLastError(kNoAccess);
-        return 0;
-    }
-    *mask = port->mask;
-    return 1;
+    return OnPort("GetCommMask", file, mask, [mask](Port& port) {
+        *mask = port.mask;
+        return 1;
+    });
 }
 
 int GetCommState(void* file, DCB* dcb) {
-    if (Injected("GetCommState")) {
-        return 0;
-    }
-    std::lock_guard lock(S().mu);
-    Port* port = PortOrFail(file);
-    if (port == nullptr) {
-        return 0;
-    }
-    if (dcb == nullptr) {
-        SetLastError(kNoAccess);
-        return 0;
-    }
-    *dcb = S().devices[port->number].dcb;
-    dcb->DCBlength = sizeof(DCB);
-    return 1;
+    return OnPort("GetCommState", file, dcb, [dcb](Port& port) {
+        *dcb = S().devices[port.number].dcb;
+        dcb->DCBlength = sizeof(DCB);
+        return 1;
+    });
 }
 
 int BuildCommDCBA(const char* definition, DCB* dcb) {
@@ -770,62 +751,47 @@ int BuildCommDCBA(const char* definition, DCB* dcb) {
 }
 
 int SetCommState(void* file, DCB* dcb) {
-    if (Injected("SetCommState")) {
-        return 0;
-    }
-    std::lock_guard lock(S().mu);
-    Port* port = PortOrFail(file);
-    if (port == nullptr) {
-        return 0;
-    }
-    if (dcb == nullptr) {
-        SetLastError(kNoAccess);
-        return 0;
-    }
-    // 87 for settings the line cannot take (DCB's documented ranges): 5 data bits with 2 stop
-    // bits, 6 to 8 with one and a half, no rate, same XON and XOFF characters with XON/XOFF on.
-    const bool bad = dcb->BaudRate == 0 || dcb->ByteSize < 5 || dcb->ByteSize > 8 ||
-                     dcb->Parity > 4 || dcb->StopBits > 2 ||
-                     (dcb->ByteSize == 5 && dcb->StopBits == 2) ||
-                     (dcb->ByteSize > 5 && dcb->StopBits == 1) ||
-                     ((dcb->fOutX || dcb->fInX) && dcb->XonChar == dcb->XoffChar);
-    if (bad) {
-        SetLastError(err::InvalidParameter);
-        return 0;
-    }
-    S().devices[port->number].dcb = *dcb;
-    return 1;
+    return OnPort("SetCommState", file, dcb, [dcb](Port& port) {
+        // 87 for settings the line cannot take (DCB's documented ranges): 5 data bits with 2
+        // stop bits, 6 to 8 with one and a half, no rate, the same XON and XOFF characters with
+        // XON/XOFF on.
+        const bool bad = dcb->BaudRate == 0 || dcb->ByteSize < 5 || dcb->ByteSize > 8 ||
+                         dcb->Parity > 4 || dcb->StopBits > 2 ||
+                         (dcb->ByteSize == 5 && dcb->StopBits == 2) ||
+                         (dcb->ByteSize > 5 && dcb->StopBits == 1) ||
+                         ((dcb->fOutX || dcb->fInX) && dcb->XonChar == dcb->XoffChar);
+        if (bad) {
+            SetLastError(err::InvalidParameter);
+            return 0;
+        }
+        S().devices[port.number].dcb = *dcb;
+        return 1;
+    });
 }
 
 int PurgeComm(void* file, Dword flags) {
-    if (Injected("PurgeComm")) {
-        return 0;
-    }
-    std::lock_guard lock(S().mu);
-    Port* port = PortOrFail(file);
-    if (port == nullptr) {
-        return 0;
-    }
-    if ((flags & ~Dword{0xF}) != 0) {
-        SetLastError(err::InvalidParameter);
-        return 0;
-    }
-    // Writes complete at once here, so only the receive side has anything to drop.
-    if ((flags & comm::PurgeRxAbort) != 0) {
-        for (auto& read : port->reads) {
-            read->done = true;
-            read->status = kStatusCancelled;
-            if (read->overlapped != nullptr) {
-                CompleteIo(read->overlapped, kStatusCancelled, read->got);
-            }
+    return OnPort("PurgeComm", file, &kNoRecord, [flags](Port& port) {
+        if ((flags & ~Dword{0xF}) != 0) {
+            SetLastError(err::InvalidParameter);
+            return 0;
         }
-        port->reads.clear();
-    }
-    if ((flags & comm::PurgeRxClear) != 0) {
-        port->in.clear();
-    }
-    Changed();
-    return 1;
+        // Writes complete at once here, so only the receive side has anything to drop.
+        if ((flags & comm::PurgeRxAbort) != 0) {
+            for (auto& read : port.reads) {
+                read->done = true;
+                read->status = kStatusCancelled;
+                if (read->overlapped != nullptr) {
+                    CompleteIo(read->overlapped, kStatusCancelled, read->got);
+                }
+            }
+            port.reads.clear();
+        }
+        if ((flags & comm::PurgeRxClear) != 0) {
+            port.in.clear();
+        }
+        Changed();
+        return 1;
+    });
 }
 
 int WaitCommEvent(void* file, Dword* events, OVERLAPPED* overlapped) {
@@ -873,22 +839,16 @@ int WaitCommEvent(void* file, Dword* events, OVERLAPPED* overlapped) {
 }
 
 int ClearCommError(void* file, Dword* errors, COMSTAT* status) {
-    if (Injected("ClearCommError")) {
-        return 0;
-    }
-    std::lock_guard lock(S().mu);
-    Port* port = PortOrFail(file);
-    if (port == nullptr) {
-        return 0;
-    }
-    if (errors != nullptr) {
-        *errors = 0;
-    }
-    if (status != nullptr) {
-        *status = COMSTAT{};
-        status->cbInQue = static_cast<Dword>(port->in.size());
-    }
-    return 1;
+    return OnPort("ClearCommError", file, &kNoRecord, [errors, status](Port& port) {
+        if (errors != nullptr) {
+            *errors = 0;
+        }
+        if (status != nullptr) {
+            *status = COMSTAT{};
+            status->cbInQue = static_cast<Dword>(port.in.size());
+        }
+        return 1;
+    });
 }
 
 int ReadFile(void* file, void* buffer, Dword size, Dword* read, OVERLAPPED* overlapped) {

@@ -348,7 +348,7 @@ TEST_F(SimSerialTest, AClockMoveLetsTheMonitorThreadFinishFirst) {
 }
 
 // The serial search's shape: a 700 ms timer, a monitor thread sending each byte to the dialog.
-// The reply due at 30 ms is handled by the dialog before the timer fires.
+// The reply due at 30 ms reaches the dialog at that time, before the timer fires.
 class SearchDialog : public ui::Dialog {
   public:
     SearchDialog() : ui::Dialog(IDD_TCPIP_PORTS) {}
@@ -359,7 +359,7 @@ class SearchDialog : public ui::Dialog {
         if (message != 0x0407) {
             return false;
         }
-        log.push_back("byte " + std::to_string(wParam));
+        log.push_back("byte " + std::to_string(wParam) + " at " + std::to_string(sim::Now()));
         result = 0;
         return true;
     }
@@ -386,7 +386,9 @@ TEST_F(SimSerialTest, ADialogTimerFiresAfterTheReplyThatFellDueBeforeIt) {
     sim::ui::Call(IDD_TCPIP_PORTS, [&] { monitor.reset(); });
     sim::ui::Close(IDD_TCPIP_PORTS);
     dialog.DoModal();
-    EXPECT_EQ((std::vector<std::string>{"byte 18", "timer at " + std::to_string(start + 700)}),
+    // Handled when it arrived, 30 ms after the write, not when the clock stopped next.
+    EXPECT_EQ((std::vector<std::string>{"byte 18 at " + std::to_string(start + 30),
+                                        "timer at " + std::to_string(start + 700)}),
               dialog.log);
 }
 
