@@ -26,12 +26,13 @@ static_assert(sizeof(DCB) == sizeof(::DCB));
 
 // Bit-fields have no offsets: set one of ours to all ones, copy the bytes (bit_cast is memcpy at
 // compile time), and Win32's field of that name must hold the same value and be the only one set.
-#define SYS_DCB_BITS(X)                                                                     \
-    X(fBinary)                                                                              \
-    X(fParity)                                                                              \
-    X(fOutxCtsFlow)                                                                         \
-    X(fOutxDsrFlow) X(fDtrControl) X(fDsrSensitivity) X(fTXContinueOnXoff) X(fOutX) X(fInX) \
-        X(fErrorChar) X(fNull) X(fRtsControl) X(fAbortOnError) X(fDummy2)
+#define SYS_DCB_BITS(X)                                                                            \
+    X(fBinary)                                                                                     \
+    X(fParity)                                                                                     \
+    X(fOutxCtsFlow)                                                                                \
+    X(fOutxDsrFlow)                                                                                \
+    X(fDtrControl) X(fDsrSensitivity) X(fTXContinueOnXoff) X(fOutX) X(fInX) X(fErrorChar) X(fNull) \
+        X(fRtsControl) X(fAbortOnError) X(fDummy2)
 
 namespace {
 constexpr int SetBitFields(const ::DCB& d) {
@@ -198,9 +199,9 @@ Dword FormatMessageA(Dword messageId, char* buffer, Dword size) {
         return 0;
     }
     // Without FORMAT_MESSAGE_ALLOCATE_BUFFER a text longer than the buffer fails with 122
-    // (ERROR_INSUFFICIENT_BUFFER) instead of being cut: format into room for any system text
-    // (64 KB is FormatMessage's own limit), then cut to the caller's size.
-    static thread_local char text[65536];
+    // (ERROR_INSUFFICIENT_BUFFER) instead of being cut: format into room for any system text,
+    // then cut to the caller's size. 32767 bytes: Wine refuses 32768 and more with 87.
+    static thread_local char text[32767];
     const DWORD length = ::FormatMessageA(
         FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, messageId,
         MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);

@@ -77,14 +77,21 @@ TEST_F(SerialConformance, BuildCommDcbKeepsWhatTheTextDoesNotName) {
     dcb.fRtsControl = comm::RtsControlEnable;
     dcb.EvtChar = 'q';
     dcb.XonChar = 0x11;
-    ASSERT_NE(0, sys::BuildCommDCBA("parity=e", &dcb)) << sys::GetLastError();
+    ASSERT_NE(0, sys::BuildCommDCBA("parity=e stop=2", &dcb)) << sys::GetLastError();
     EXPECT_EQ(2, dcb.Parity);
     EXPECT_EQ(4800u, dcb.BaudRate);
     EXPECT_EQ(7, dcb.ByteSize);
-    EXPECT_EQ(2, dcb.StopBits);
     EXPECT_EQ(comm::RtsControlEnable, dcb.fRtsControl);
     EXPECT_EQ('q', dcb.EvtChar);
     EXPECT_EQ(0x11, dcb.XonChar);
+}
+
+TEST_F(SerialConformance, BuildCommDcbKeepsTheStopBitsWhenTheTextNamesNone) {
+    WINE_DIFFERS("Wine's BuildCommDCBA sets one stop bit when the text names none");
+    sys::DCB dcb;
+    dcb.StopBits = 2;
+    ASSERT_NE(0, sys::BuildCommDCBA("baud=9600 parity=n data=8", &dcb)) << sys::GetLastError();
+    EXPECT_EQ(2, dcb.StopBits);
 }
 
 // ---- Opening a port --------------------------------------------------------------------------
@@ -261,6 +268,7 @@ class SerialPortConformance : public conformance::Test {
 };
 
 TEST_F(SerialPortConformance, APortIsOpenedOnlyOnce) {
+    WINE_DIFFERS("Wine opens a serial port a second time");
     sys::Handle port(Open());
     ASSERT_NE(sys::InvalidHandleValue(), port.Get()) << sys::GetLastError();
     sys::SetLastError(kMarker);
@@ -323,10 +331,10 @@ TEST_F(SerialPortConformance, OneCommWaitAtATimeAndANewMaskEndsIt) {
     EXPECT_EQ(0, sys::WaitCommEvent(port.Get(), &secondEvents, &second));
     EXPECT_EQ(sys::err::InvalidParameter, sys::GetLastError());
 
+    // The wait ends with no events (WaitCommEvent's documentation); how it ends is not said:
+    // Wine ends it with 995.
     ASSERT_NE(0, sys::SetCommMask(port.Get(), comm::EvRxChar));
     ASSERT_EQ(sys::wait::Object0, sys::WaitForSingleObject(commEvent.Get(), 1000));
-    Dword size = kMarker;
-    EXPECT_NE(0, sys::GetOverlappedResult(port.Get(), &o, &size, 0)) << sys::GetLastError();
     EXPECT_EQ(0u, events);
 }
 
@@ -352,6 +360,7 @@ TEST_F(SerialPortConformance, ReadOnASilentPortEndsEmptyAtItsTimeout) {
     if (sys::ReadFile(port.Get(), buffer, sizeof buffer, &got, &r) == 0) {
         ASSERT_EQ(sys::err::IoPending, sys::GetLastError());
         ASSERT_EQ(sys::wait::Object0, sys::WaitForSingleObject(readEvent.Get(), 3000));
+        WINE_DIFFERS("Wine ends a read at its timeout with 1460 (ERROR_TIMEOUT), not success");
         ASSERT_NE(0, sys::GetOverlappedResult(port.Get(), &r, &got, 1)) << sys::GetLastError();
     }
     EXPECT_EQ(0u, got);
