@@ -15,7 +15,14 @@ namespace sim::detail {
 struct Blocked::Record {
     std::thread::id thread;
     bool simThread = false;
+    std::mutex mu;  // held while canRun runs; the blocked scope ends only after it
     std::function<bool()> canRun;
+
+    // Whether the thread is still blocked with nothing to run.
+    bool Stuck() {
+        std::lock_guard lock(mu);
+        return canRun && !canRun();
+    }
 };
 
 namespace {
@@ -33,15 +40,21 @@ State& B() {
 
 }  // namespace
 
-Blocked::Blocked(std::function<bool()> canRun)
-    : record_(std::make_shared<Record>(
-          Record{std::this_thread::get_id(), OnSimThread(), std::move(canRun)})) {
+Blocked::Blocked(std::function<bool()> canRun) : record_(std::make_shared<Record>()) {
+    record_->thread = std::this_thread::get_id();
+    record_->simThread = OnSimThread();
+    record_->canRun = std::move(canRun);
     std::lock_guard lock(B().mu);
     B().records.push_back(record_);
     B().cv.notify_all();
 }
 
 Blocked::~Blocked() {
+    {
+        // A Settle() that copied the record may still ask it: canRun's references end here.
+        std::lock_guard lock(record_->mu);
+        record_->canRun = nullptr;
+    }
     std::lock_guard lock(B().mu);
     std::erase(B().records, record_);
     B().cv.notify_all();
@@ -64,7 +77,7 @@ void Settle() {
         }
         std::set<std::thread::id> blocked;
         for (const auto& r : records) {
-            if (r->simThread && r->thread != std::this_thread::get_id() && !r->canRun()) {
+            if (r->simThread && r->thread != std::this_thread::get_id() && r->Stuck()) {
                 blocked.insert(r->thread);
             }
         }

@@ -8,7 +8,8 @@
 namespace sim::detail {
 
 // While it lives, the calling thread counts as blocked whenever canRun() is false. canRun is
-// called without any lock of the caller's held, and must only take locks of its own part.
+// called from other threads, without any lock of theirs held, and may take its own part's lock;
+// so the Blocked must end while the caller does not hold that lock.
 class Blocked {
   public:
     explicit Blocked(std::function<bool()> canRun);

@@ -63,7 +63,8 @@ struct Device {
     Dword openError = 0;
     std::vector<Rule> rules;
     Bytes written;
-    Bytes unanswered;  // written since the last answer, searched for a probe
+    Bytes unanswered;     // written since the last answer, searched for a probe
+    Dword writeTime = 0;  // simulated ms an overlapped write takes; 0: done at once
     void* openHandle = nullptr;
     sys::DCB dcb = DefaultDcb();
 };
@@ -85,6 +86,12 @@ struct PendingRead {
     std::uintptr_t status = 0;
 };
 
+struct PendingWrite {
+    sys::OVERLAPPED* overlapped = nullptr;
+    Bytes bytes;
+    Dword due = 0;
+};
+
 struct Port {
     int number = 0;
     bool overlapped = false;
@@ -94,6 +101,7 @@ struct Port {
     std::deque<std::uint8_t> in;
     std::optional<PendingWait> wait;
     std::deque<std::shared_ptr<PendingRead>> reads;
+    std::deque<PendingWrite> writes;  // oldest first; all due at their own time
 };
 
 struct Delivery {
@@ -225,8 +233,44 @@ void ArriveLocked(Port& port, const Bytes& bytes, Dword now) {
     Changed();
 }
 
+// The device gets written bytes; a probe it knows schedules its reply.
+void DeviceTakesLocked(Port& port, void* handle, const Bytes& bytes) {
+    Device& dev = S().devices[port.number];
+    dev.written.insert(dev.written.end(), bytes.begin(), bytes.end());
+    dev.unanswered.insert(dev.unanswered.end(), bytes.begin(), bytes.end());
+    for (const Rule& rule : dev.rules) {
+        auto hit = std::search(dev.unanswered.begin(), dev.unanswered.end(), rule.probe.begin(),
+                               rule.probe.end());
+        if (rule.probe.empty() || hit == dev.unanswered.end()) {
+            continue;
+        }
+        dev.unanswered.erase(dev.unanswered.begin(), hit + static_cast<long>(rule.probe.size()));
+        if (rule.baud == 0 || rule.baud == dev.dcb.BaudRate) {
+            S().due.emplace(sim::Now() + rule.delay, Delivery{port.number, handle, rule.reply});
+        }
+        break;
+    }
+}
+
+// Cancels what is pending on the port: 995 (ERROR_OPERATION_ABORTED) for each.
+void CancelWritesLocked(Port& port) {
+    for (auto& w : port.writes) {
+        CompleteIo(w.overlapped, kStatusCancelled, 0);
+    }
+    port.writes.clear();
+}
+
 // Delivers what is due at `now`, and ends reads whose timeouts have passed.
 void DeliverLocked(Dword now) {
+    for (auto& [handle, port] : S().ports) {
+        while (!port.writes.empty() && port.writes.front().due <= now) {
+            PendingWrite w = std::move(port.writes.front());
+            port.writes.pop_front();
+            DeviceTakesLocked(port, handle, w.bytes);
+            CompleteIo(w.overlapped, 0, w.bytes.size());
+            FireLocked(port, sys::comm::EvTxEmpty);
+        }
+    }
     while (!S().due.empty() && S().due.begin()->first <= now) {
         Delivery d = std::move(S().due.begin()->second);
         S().due.erase(S().due.begin());
@@ -260,6 +304,9 @@ std::optional<Dword> NextDueLocked() {
         next = S().due.begin()->first;
     }
     for (auto& [handle, port] : S().ports) {
+        if (!port.writes.empty() && (!next || port.writes.front().due < *next)) {
+            next = port.writes.front().due;
+        }
         for (auto& read : port.reads) {
             if (auto d = ReadDeadline(*read); d && (!next || *d < *next)) {
                 next = d;
@@ -306,12 +353,16 @@ void InfiniteWait(std::unique_lock<std::mutex>& lock, const std::function<bool()
         return;
     }
     lock.unlock();
-    sim::detail::Blocked blocked([&satisfied] {
-        std::lock_guard inner(S().mu);
-        return satisfied();
-    });
+    {
+        sim::detail::Blocked blocked([&satisfied] {
+            std::lock_guard inner(S().mu);
+            return satisfied();
+        });
+        lock.lock();
+        S().cv.wait(lock, satisfied);
+        lock.unlock();  // the Blocked ends without our lock, which its test takes
+    }
     lock.lock();
-    S().cv.wait(lock, satisfied);
 }
 
 // "COM5", "COM5:" (ports 1 to 9 only, as DOS device names) or "\\.\COM12": the port number.
@@ -358,6 +409,7 @@ void ClosePort(void* handle) {
             CompleteIo(read->overlapped, kStatusCancelled, read->got);
         }
     }
+    CancelWritesLocked(port);
     auto dev = S().devices.find(port.number);
     if (dev != S().devices.end() && dev->second.openHandle == handle) {
         dev->second.openHandle = nullptr;
@@ -775,7 +827,9 @@ int PurgeComm(void* file, Dword flags) {
             SetLastError(err::InvalidParameter);
             return 0;
         }
-        // Writes complete at once here, so only the receive side has anything to drop.
+        if ((flags & comm::PurgeTxAbort) != 0) {
+            CancelWritesLocked(port);
+        }
         if ((flags & comm::PurgeRxAbort) != 0) {
             for (auto& read : port.reads) {
                 read->done = true;
@@ -944,23 +998,17 @@ int WriteFile(void* file, const void* buffer, Dword size, Dword* written, OVERLA
         SetLastError(kNoAccess);
         return 0;
     }
-    Device& dev = S().devices[port->number];
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-    dev.written.insert(dev.written.end(), bytes, bytes + size);
-    dev.unanswered.insert(dev.unanswered.end(), bytes, bytes + size);
-    for (const Rule& rule : dev.rules) {
-        auto hit = std::search(dev.unanswered.begin(), dev.unanswered.end(), rule.probe.begin(),
-                               rule.probe.end());
-        if (rule.probe.empty() || hit == dev.unanswered.end()) {
-            continue;
-        }
-        dev.unanswered.erase(dev.unanswered.begin(), hit + static_cast<long>(rule.probe.size()));
-        if (rule.baud == 0 || rule.baud == dev.dcb.BaudRate) {
-            S().due.emplace(sim::Now() + rule.delay, Delivery{port->number, file, rule.reply});
-        }
-        break;
+    Device& dev = S().devices[port->number];
+    if (dev.writeTime != 0 && port->overlapped) {
+        StartIo(overlapped);
+        port->writes.push_back(
+            PendingWrite{overlapped, Bytes(bytes, bytes + size), sim::Now() + dev.writeTime});
+        SetLastError(err::IoPending);
+        return 0;
     }
-    // The device takes every byte at once: the write is complete and the line is idle.
+    DeviceTakesLocked(*port, file, Bytes(bytes, bytes + size));
+    // The write is complete and the line is idle.
     if (written != nullptr) {
         *written = size;
     }
@@ -1178,6 +1226,11 @@ void RemovePort(int number) {
 void SetOpenError(int number, sys::Dword error) {
     std::lock_guard lock(S().mu);
     S().devices[number].openError = error;
+}
+
+void SetWriteTime(int number, sys::Dword milliseconds) {
+    std::lock_guard lock(S().mu);
+    S().devices[number].writeTime = milliseconds;
 }
 
 void AddReply(int number, const Bytes& probe, const Bytes& reply, sys::Dword delay,

@@ -7,8 +7,8 @@
 // - A device's reply is due at a simulated time (the write's time plus the reply's delay). It
 //   arrives when the clock reaches that time: the bytes enter the port's input queue, EV_RXCHAR
 //   (and EV_RXFLAG for the event character) fire, a pending WaitCommEvent completes and sets its
-//   OVERLAPPED's event, a pending ReadFile takes the bytes. A pending ReadFile's own timeout is
-//   due the same way.
+//   OVERLAPPED's event, a pending ReadFile takes the bytes. A pending ReadFile's own timeout, and
+//   a slow write's end (SetWriteTime), are due the same way.
 // - Before the clock moves, and after each due time it stops at, the mover "settles" the
 //   threads: it waits (in real time, at most two seconds) until every running sys::Thread is
 //   blocked in a simulated wait that nothing can end now, or in a message sent to a dialog. So a
@@ -44,6 +44,11 @@ void AddPort(int number);
 void RemovePort(int number);  // gone: CreateFileA gives 2; an open handle stays usable
 // CreateFileA of COMn fails with this error (5 for a port another program holds); 0 opens it.
 void SetOpenError(int number, sys::Dword error);
+
+// An overlapped WriteFile to the device returns FALSE/997 and completes `milliseconds` of
+// simulated time later (the device sees the bytes then, EV_TXEMPTY fires); 0, the default: at once
+// with TRUE. PurgeComm(PURGE_TXABORT) and closing the port end pending writes with 995.
+void SetWriteTime(int number, sys::Dword milliseconds);
 
 // When the bytes written to the device since its last answer contain `probe`, it sends `reply`
 // `delay` simulated ms later, provided the port's baud rate (SetCommState) is `baud` at the

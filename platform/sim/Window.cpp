@@ -127,15 +127,21 @@ LResult OnOwnerThread(WindowHandle handle, std::function<LResult()> work, LResul
     S().requests.push_back(request);
     S().cv.notify_all();
     // A dialog thread that stops handling messages would deadlock the sender, as on Windows;
-    // here the test is told instead of hanging.
-    // The sender is blocked until the owner handles it: whoever settles the threads counts it so.
+    // here the test is told instead of hanging. Meanwhile the sender counts as blocked for
+    // whoever settles the threads (the Blocked ends without our lock, which its test takes).
     lock.unlock();
-    sim::detail::Blocked blocked([request] {
-        std::lock_guard inner(S().mu);
-        return request->done;
-    });
+    bool handled = false;
+    {
+        sim::detail::Blocked blocked([request] {
+            std::lock_guard inner(S().mu);
+            return request->done;
+        });
+        lock.lock();
+        handled = S().cv.wait_for(lock, S().stall, [&] { return request->done; });
+        lock.unlock();
+    }
     lock.lock();
-    if (!S().cv.wait_for(lock, S().stall, [&] { return request->done; })) {
+    if (!handled && !request->done) {
         auto& queue = S().requests;
         queue.erase(std::remove(queue.begin(), queue.end(), request), queue.end());
         S().failures.push_back("a message sent to dialog " + std::to_string(w->templateId) +

@@ -230,6 +230,37 @@ TEST_F(SimSerialTest, AReadEndsAtItsTimeoutOnlyWhenTheClockGetsThere) {
     EXPECT_EQ(0x41, buffer[0]);
 }
 
+TEST_F(SimSerialTest, ASlowWriteEndsOnTheClockAndTheDeviceSeesItThen) {
+    sim::serial::AddPort(3);
+    sim::serial::AddReply(3, kProbe, {0x12}, 20);
+    sim::serial::SetWriteTime(3, 10);
+    sys::Handle port(OpenAt(3, 9600));
+    sys::Handle event(sys::CreateEventA(nullptr, 1, 1, nullptr));
+    sys::OVERLAPPED w;
+    w.hEvent = event.Get();
+    Dword written = kProbe.size();
+    ASSERT_EQ(0, sys::WriteFile(port.Get(), kProbe.data(), 3, &written, &w));
+    ASSERT_EQ(sys::err::IoPending, sys::GetLastError());
+    EXPECT_EQ(sys::wait::Timeout, sys::WaitForSingleObject(event.Get(), 0));  // reset at start
+    EXPECT_TRUE(sim::serial::Written(3).empty());
+    sim::Advance(10);
+    EXPECT_EQ(kProbe, sim::serial::Written(3));
+    ASSERT_NE(0, sys::GetOverlappedResult(port.Get(), &w, &written, 0));
+    EXPECT_EQ(3u, written);
+    sim::Advance(19);
+    EXPECT_EQ(0u, InQueue(port.Get()));
+    sim::Advance(1);
+    EXPECT_EQ(1u, InQueue(port.Get()));
+
+    // An aborted write never reaches the device.
+    ASSERT_EQ(0, sys::WriteFile(port.Get(), kProbe.data(), 3, &written, &w));
+    ASSERT_NE(0, sys::PurgeComm(port.Get(), comm::PurgeTxAbort));
+    EXPECT_EQ(0, sys::GetOverlappedResult(port.Get(), &w, &written, 1));
+    EXPECT_EQ(sys::err::OperationAborted, sys::GetLastError());
+    sim::Advance(100);
+    EXPECT_EQ(kProbe, sim::serial::Written(3));
+}
+
 TEST_F(SimSerialTest, ClosingThePortCancelsItsPendingWait) {
     sim::serial::AddPort(3);
     void* port = OpenAt(3, 9600);
