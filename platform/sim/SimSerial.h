@@ -11,9 +11,10 @@
 //   a slow write's end (SetWriteTime), are due the same way.
 // - Before the clock moves, and after each due time it stops at, the mover "settles" the
 //   threads: it waits (in real time, at most two seconds) until every running sys::Thread is
-//   blocked in a simulated wait that nothing can end now, or in a message sent to a dialog. So a
-//   monitor thread woken by an event has read the byte and sent it on before time goes further,
-//   and a write requested before the clock moves has reached the device first.
+//   blocked in a simulated wait that nothing can end now, in a message sent to a dialog, or in
+//   sys::Thread::Wait. So a monitor thread woken by an event has read the byte and sent it on
+//   before time goes further, and a write requested before the clock moves has reached the
+//   device first.
 // - The window layer moves the clock from timer to timer and stops at every due reply; there it
 //   handles the messages the woken threads sent before the next timer fires.
 // - WaitForSingleObject / WaitForMultipleObjects with a finite timeout, and a ReadFile on a
@@ -24,6 +25,10 @@
 //   them.
 // So a test makes a reply arrive by writing the probe and moving the clock past its delay:
 // sim::Advance(delay) on a test thread, or sim::ui::AdvanceClock in a dialog's script.
+//
+// Limits: CreateFileA knows only serial devices ("COMn" for 1 to 9, "\\.\COMn" for any n;
+// other names give 2); only events are waitable (another handle in a wait gives WAIT_FAILED, 6);
+// a thread that is not a sys::Thread (a test's own std::thread) is not waited for when settling.
 //
 // Reset() (Sim.h) leaves one device, COM1, present and silent (the registry's SERIALCOMM lists
 // COM1), no events, no open ports.
