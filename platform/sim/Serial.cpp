@@ -108,6 +108,7 @@ struct Delivery {
     int number = 0;
     void* handle = nullptr;  // null: whichever handle has the device open then
     Bytes bytes;
+    Dword events = 0;  // line events (EV_CTS, EV_BREAK...) that fire with it
 };
 
 struct State {
@@ -280,6 +281,9 @@ void DeliverLocked(Dword now) {
             continue;  // the port was closed: what the device sent is lost
         }
         ArriveLocked(*FindPort(handle), d.bytes, now);
+        if (d.events != 0) {
+            FireLocked(*FindPort(handle), d.events);
+        }
     }
     for (auto& [handle, port] : S().ports) {
         while (!port.reads.empty()) {
@@ -1242,6 +1246,14 @@ void AddReply(int number, const Bytes& probe, const Bytes& reply, sys::Dword del
 void Send(int number, const Bytes& bytes, sys::Dword delay) {
     std::lock_guard lock(S().mu);
     S().due.emplace(sim::Now() + delay, Delivery{number, nullptr, bytes});
+    if (delay == 0) {
+        DeliverLocked(sim::Now());
+    }
+}
+
+void RaiseEvents(int number, sys::Dword events, sys::Dword delay) {
+    std::lock_guard lock(S().mu);
+    S().due.emplace(sim::Now() + delay, Delivery{number, nullptr, {}, events});
     if (delay == 0) {
         DeliverLocked(sim::Now());
     }

@@ -64,6 +64,10 @@ void AddReply(int number, const Bytes& probe, const Bytes& reply, sys::Dword del
 // Bytes the device sends unasked, `delay` ms from now, to whatever handle has it open then.
 void Send(int number, const Bytes& bytes, sys::Dword delay = 0);
 
+// Line events (EV_CTS, EV_DSR, EV_BREAK, EV_ERR, EV_RING...) the device causes `delay` ms from
+// now; those in the port's mask fire as received bytes do.
+void RaiseEvents(int number, sys::Dword events, sys::Dword delay = 0);
+
 // What the programs wrote to the device since Reset, all opens together.
 Bytes Written(int number);
 bool IsOpen(int number);

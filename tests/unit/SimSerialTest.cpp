@@ -297,10 +297,17 @@ TEST_F(SimSerialTest, TheEventCharacterFiresRxFlagAndUnaskedBytesArrive) {
     sim::Advance(10);
     EXPECT_EQ(comm::EvRxChar | comm::EvRxFlag, events);
     EXPECT_EQ(2u, InQueue(port.Get()));
-    // Events in the mask that fire with no wait pending are reported by the next wait at once.
+    // Events in the mask that fire with no wait pending are reported by the next wait at once;
+    // line events outside the mask are not.
+    sim::serial::RaiseEvents(3, comm::EvBreak);
     sim::serial::Send(3, {'b'});
     EXPECT_NE(0, sys::WaitCommEvent(port.Get(), &events, &o));
     EXPECT_EQ(comm::EvRxChar, events);
+    ASSERT_NE(0, sys::SetCommMask(port.Get(), comm::EvRxChar | comm::EvBreak | comm::EvRing));
+    ASSERT_EQ(0, sys::WaitCommEvent(port.Get(), &events, &o));
+    sim::serial::RaiseEvents(3, comm::EvBreak | comm::EvCts, 5);
+    sim::Advance(5);
+    EXPECT_EQ(comm::EvBreak, events);
     ASSERT_NE(0, sys::PurgeComm(port.Get(), comm::PurgeRxClear));
     EXPECT_EQ(0u, InQueue(port.Get()));
 }
