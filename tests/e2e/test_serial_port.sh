@@ -20,6 +20,7 @@ serial_make_ports 2 5 || e2e_give_up "cannot map pty pairs as COM5 and COM6"
 
 # The serial detection finds the ports in the device map.
 e2e_wine 60 reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' >"$E2E_WORK/serialcomm.txt" 2>&1
+# shellcheck disable=SC2016 # the inner shell expands $1
 check "SERIALCOMM lists COM5 and COM6" \
     bash -c 'grep -q "REG_SZ *COM5" "$1" && grep -q "REG_SZ *COM6" "$1"' _ "$E2E_WORK/serialcomm.txt"
 
