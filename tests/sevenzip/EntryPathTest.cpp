@@ -53,6 +53,20 @@ TEST(EntryName, ClimbingOrWindowsSpecialComponentsAreRefused) {
     Accepted("console.txt");
 }
 
+TEST(EntryName, ConsoleBuffersAndSuperscriptPortsAreDevices) {
+    EXPECT_EQ(Refused("CONIN$"), "device name \"CONIN$\"");
+    EXPECT_EQ(Refused("a/conout$.log"), "device name \"conout$.log\"");
+    EXPECT_EQ(Refused("Ticket/CONOUT$ "), "device name \"CONOUT$ \"");
+    // Superscript one, two and three in code page 1252.
+    for (const char* name : {"COM\xB9", "com\xB2.txt", "LPT\xB3", "x/lpt\xB9 .dat"}) {
+        EXPECT_NE(Refused(name).find("device name"), std::string::npos) << name;
+    }
+    Accepted("CONIN");
+    Accepted("CONIN$x");
+    Accepted("COM\xB4");  // the acute accent, next to the superscripts, is no port
+    Accepted("LPT\xB9\xB9");
+}
+
 TEST(SymlinkTarget, StaysWithinTheLinksDepth) {
     EXPECT_EQ(CheckSymlinkTarget({"lib.so"}, "lib.so.1"), "");
     EXPECT_EQ(CheckSymlinkTarget({"a", "b", "l"}, "../../c/d"), "");

@@ -26,12 +26,17 @@ bool IsDeviceName(std::string_view part) {
     while (!stem.empty() && stem.back() == ' ') {
         stem.pop_back();
     }
-    static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+    static constexpr std::array<std::string_view, 6> kPlain = {"CON", "PRN",    "AUX",
+                                                               "NUL", "CONIN$", "CONOUT$"};
     if (std::find(kPlain.begin(), kPlain.end(), stem) != kPlain.end()) {
         return true;
     }
-    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
-           stem[3] >= '1' && stem[3] <= '9';
+    if (stem.size() != 4 || !(stem.starts_with("COM") || stem.starts_with("LPT"))) {
+        return false;
+    }
+    // Windows also maps the code page 1252 superscripts one, two and three to port numbers.
+    const auto digit = static_cast<unsigned char>(stem[3]);
+    return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 // Where the name is rooted outside the destination, the reason; else empty.
