@@ -5,6 +5,7 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -74,6 +75,15 @@ std::uint64_t FileSize(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 #endif
+}
+
+bool RemoveFile(const std::string& path) {
+#ifdef _WIN32
+    DeleteFileA(path.c_str());
+#else
+    unlink(path.c_str());
+#endif
+    return Probe(path) == DiskKind::Missing;
 }
 
 std::string Canonical(const std::string& path) {

@@ -243,21 +243,29 @@ class Extraction {
         return {};
     }
 
-    // False when the archive cannot be read on.
-    bool CopyData(const char* name) {
+    // How far the entry's data went: the end of its last block, and whether the archive can
+    // be read on.
+    struct DataEnd {
+        la_int64_t end = 0;
+        bool readable = true;
+    };
+
+    DataEnd CopyData(const char* name) {
         const void* block = nullptr;
         std::size_t size = 0;
         la_int64_t offset = 0;
         bool writable = true;
+        DataEnd reached;
         for (;;) {
             const int r = archive_read_data_block(reader_.get(), &block, &size, &offset);
             if (r == ARCHIVE_EOF) {
-                return true;
+                return reached;
             }
             if (r < ARCHIVE_WARN) {
                 Fail(CorruptArchive,
                      "Data error in " + std::string(name) + ": " + ErrorText(reader_.get()));
-                return false;
+                reached.readable = false;
+                return reached;
             }
             // A checksum mismatch comes as a warning with the entry's last block.
             if (r == ARCHIVE_WARN) {
@@ -270,6 +278,7 @@ class Extraction {
                      "Cannot write " + std::string(name) + ": " + ErrorText(writer_.get()));
                 writable = false;
             }
+            reached.end = std::max(reached.end, offset + static_cast<la_int64_t>(size));
             bytes_ += size;
         }
     }
@@ -303,18 +312,37 @@ class Extraction {
             Refuse(nameCopy.c_str(), reason);
             return true;
         }
+        const bool plainFile =
+            archive_entry_filetype(entry) == AE_IFREG && archive_entry_hardlink(entry) == nullptr;
+        const la_int64_t declared =
+            archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
+        // The disk writer pads a short file out to its declared size: sparse on the host, but
+        // allocated on NTFS, so a header declaring a TiB could fill the disk. Without the size
+        // it writes only the data that arrives.
+        if (plainFile) {
+            archive_entry_unset_size(entry);
+        }
         if (archive_write_header(writer_.get(), entry) < ARCHIVE_WARN) {
             Fail(WriteError, "Cannot create " + nameCopy + ": " + ErrorText(writer_.get()));
             return true;
         }
-        if (archive_entry_size(entry) > 0 && !CopyData(nameCopy.c_str())) {
-            return false;
+        DataEnd reached;
+        if (plainFile ? declared != 0 : archive_entry_size(entry) > 0) {
+            reached = CopyData(nameCopy.c_str());
         }
         if (archive_write_finish_entry(writer_.get()) < ARCHIVE_WARN) {
             Fail(WriteError, "Cannot finish " + nameCopy + ": " + ErrorText(writer_.get()));
         }
+        if (plainFile && (!reached.readable || reached.end < declared)) {
+            // Half a driver file is worse than none: the copy step would take it as whole.
+            const bool removed = RemoveFile(OnDisk(parts, parts.size()));
+            Fail(CorruptArchive, (removed ? "Removed " : "Could not remove ") + nameCopy +
+                                     ": data ends at byte " + std::to_string(reached.end) + " of " +
+                                     std::to_string(declared));
+            return reached.readable;
+        }
         ++(archive_entry_filetype(entry) == AE_IFDIR ? folders_ : files_);
-        return true;
+        return reached.readable;
     }
 
     void ExtractAll() {
