@@ -1,9 +1,15 @@
 // Profile (INI) file reads with the documented semantics of the Win32 calls: sections in file
 // order (repeats included), first match wins, case-insensitive names, trimmed and unquoted values.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <fstream>
-#include <optional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Profile.h"
@@ -16,6 +22,15 @@ using sim::detail::Lower;
 struct Section {
     std::string name;
     std::vector<std::pair<std::string, std::string>> keys;
+    std::unordered_map<std::string, std::size_t> firstKey;  // lower-case key, index in keys
+};
+
+// A parsed file, iterated as its sections in file order.
+struct ProfileFile {
+    std::vector<Section> sections;
+    std::unordered_map<std::string, std::size_t> firstSection;  // lower-case name, index
+    auto begin() const { return sections.begin(); }
+    auto end() const { return sections.end(); }
 };
 
 std::string Trim(const std::string& s) {
@@ -36,12 +51,10 @@ std::string ProfilePath(const char* fileName) {
     return "C:\\Windows\\" + name;
 }
 
-std::optional<std::vector<Section>> Load(const char* fileName) {
-    std::ifstream in(sim::HostPath(ProfilePath(fileName)), std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::vector<Section> sections;
+ProfileFile Parse(std::istream& in) {
+    sim::CountCall("sim:ParseProfile");
+    ProfileFile file;
+    auto& sections = file.sections;
     std::string line;
     while (std::getline(in, line)) {
         std::string t = Trim(line);
@@ -51,7 +64,10 @@ std::optional<std::vector<Section>> Load(const char* fileName) {
         if (t[0] == '[') {
             auto close = t.find(']');
             sections.push_back(Section{
-                Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1)), {}});
+                Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1)),
+                {},
+                {}});
+            file.firstSection.emplace(Lower(sections.back().name), sections.size() - 1);
             continue;
         }
         if (sections.empty()) {
@@ -66,9 +82,67 @@ std::optional<std::vector<Section>> Load(const char* fileName) {
             value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
         }
-        sections.back().keys.emplace_back(Trim(t.substr(0, eq)), value);
+        Section& section = sections.back();
+        section.keys.emplace_back(Trim(t.substr(0, eq)), value);
+        section.firstKey.emplace(Lower(section.keys.back().first), section.keys.size() - 1);
     }
-    return sections;
+    return file;
+}
+
+// A file is parsed again only when it changed: its identity, size or modification time tell.
+// A file modified within the file system's timestamp granularity of its parse could change
+// again without changing them, so such a parse is not trusted ("racy", as git treats its index).
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modified = 0;  // ns
+    bool operator==(const FileStamp&) const = default;
+};
+
+struct CacheEntry {
+    FileStamp stamp;
+    bool settled = false;
+    std::shared_ptr<const ProfileFile> file;
+};
+
+constexpr std::int64_t kSettleNs = 1'000'000'000;
+constexpr std::size_t kCacheEntries = 8;
+
+std::int64_t Ns(const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+std::mutex g_cacheMutex;
+std::map<std::string, CacheEntry> g_cache;  // by host path
+
+std::shared_ptr<const ProfileFile> Load(const char* fileName) {
+    const std::string host = sim::HostPath(ProfilePath(fileName));
+    struct stat st {};
+    if (fileName == nullptr || stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return nullptr;
+    }
+    const FileStamp stamp{st.st_dev, st.st_ino, st.st_size, Ns(st.st_mtim)};
+    {
+        std::lock_guard lock(g_cacheMutex);
+        auto it = g_cache.find(host);
+        if (it != g_cache.end() && it->second.settled && it->second.stamp == stamp) {
+            return it->second.file;
+        }
+    }
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::ifstream in(host, std::ios::binary);
+    if (!in) {
+        return nullptr;
+    }
+    auto file = std::make_shared<const ProfileFile>(Parse(in));
+    std::lock_guard lock(g_cacheMutex);
+    if (g_cache.size() >= kCacheEntries && g_cache.count(host) == 0) {
+        g_cache.clear();
+    }
+    g_cache[host] = CacheEntry{stamp, stamp.modified < Ns(now) - kSettleNs, file};
+    return file;
 }
 
 // Copies text into buffer cut to size - 1 bytes and NUL-terminated; returns the bytes copied.
@@ -153,7 +227,7 @@ Dword GetPrivateProfileSectionNamesA(char* buffer, Dword size, const char* fileN
     if (!sections) {
         return 0;
     }
-    return CopyList(SectionList(*sections), buffer, size);
+    return CopyList(SectionList(sections->sections), buffer, size);
 }
 
 Dword GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
@@ -171,21 +245,18 @@ Dword GetPrivateProfileStringA(const char* section, const char* key, const char*
     }
     // A NULL section lists the sections, a NULL key the section's keys.
     if (section == nullptr) {
-        return CopyList(SectionList(*sections), buffer, size);
+        return CopyList(SectionList(sections->sections), buffer, size);
     }
     if (key == nullptr) {
-        return CopyList(KeyList(*sections, section), buffer, size);
+        return CopyList(KeyList(sections->sections, section), buffer, size);
     }
-    for (const auto& s : *sections) {
-        if (Lower(s.name) != Lower(section)) {
-            continue;
+    // Only the first section of that name is looked at.
+    const auto found = sections->firstSection.find(Lower(section));
+    if (found != sections->firstSection.end()) {
+        const Section& s = sections->sections[found->second];
+        if (auto k = s.firstKey.find(Lower(key)); k != s.firstKey.end()) {
+            return CopyCut(s.keys[k->second].second, buffer, size);
         }
-        for (const auto& [k, v] : s.keys) {
-            if (Lower(k) == Lower(key)) {
-                return CopyCut(v, buffer, size);
-            }
-        }
-        break;  // only the first section of that name is looked at
     }
     return CopyCut(fallback, buffer, size);
 }

@@ -1,5 +1,8 @@
 // Tests of the catalogue file reader and of the simulated profile calls it relies on.
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -212,6 +215,110 @@ TEST_F(CatalogFileTest, ResolveComparesExactlyElseKeepsTheSelection) {
     EXPECT_EQ(ResolveModel(entries, 5, "beta"), 5);
     EXPECT_EQ(ResolveModel(entries, 5, "Beta "), 5);
     EXPECT_EQ(ResolveModel(entries, 5, ""), 5);
+}
+
+// The simulated profile calls parse a file once per change.
+class SimProfileCacheTest : public SimTest {
+  protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        WriteFile(kFile,
+                  "[Alpha]\r\nKey=first\r\nKey=second\r\n[Beta]\r\n[Alpha]\r\nKey=third\r\n");
+    }
+    static constexpr const char* kFile = "C:\\test.ini";
+};
+
+// Nearly the largest catalogue the 3000-byte section list holds with distinct names: one- and
+// two-character section names of 50 display names each (about 1,000 sections).
+std::string LargestCatalogue(std::vector<std::string>& names) {
+    const std::string digits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    size_t bytes = 1;
+    for (size_t i = 0; bytes + 3 <= 2900; ++i) {
+        std::string name = i < digits.size()
+                               ? std::string(1, digits[i])
+                               : std::string{digits[(i - digits.size()) / digits.size()],
+                                             digits[(i - digits.size()) % digits.size()]};
+        bytes += name.size() + 1;
+        names.push_back(name);
+    }
+    std::string text;
+    for (const auto& name : names) {
+        text += "[" + name + "]\r\n";
+        for (int k = 1; k <= 50; ++k) {
+            text += "PrintName" + std::to_string(k) + "=Model " + name + " variant " +
+                    std::to_string(k) + "\r\n";
+        }
+    }
+    return text;
+}
+
+// A file written long enough ago that its timestamps tell every later change.
+void Settle(const std::string& windowsPath) {
+    std::filesystem::last_write_time(
+        sim::HostPath(windowsPath),
+        std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+}
+
+TEST_F(SimProfileCacheTest, LargestCatalogueIsParsedOncePerChange) {
+    std::vector<std::string> names;
+    const std::string text = LargestCatalogue(names);
+    const int sections = static_cast<int>(names.size());
+    ASSERT_GT(sections, 900);
+    WriteFile(catalog::kCatalogPath, text);
+    Settle(catalog::kCatalogPath);
+
+    const auto entries = ReadCatalog();
+    ASSERT_EQ(entries.size(), static_cast<size_t>(sections) * 50);
+    EXPECT_EQ(entries.front().name, "Model 0 variant 1");
+    EXPECT_EQ(entries.back().section, sections - 1);
+    EXPECT_EQ(entries.back().name, "Model " + names.back() + " variant 50");
+    EXPECT_EQ(sim::CallCount("sim:ParseProfile"), 1);
+    EXPECT_GE(sim::CallCount("GetPrivateProfileStringA"), sections * 50);
+
+    char value[128];
+    const std::string last = names.back();
+    sys::GetPrivateProfileStringA(last.c_str(), "PrintName7", nullptr, value, sizeof value,
+                                  catalog::kCatalogPath);
+    EXPECT_EQ(std::string(value), "Model " + last + " variant 7");
+    EXPECT_EQ(sim::CallCount("sim:ParseProfile"), 1);
+
+    // A change of the same size is seen at once.
+    std::string changed = text;
+    changed.replace(changed.find("Model 0 variant 1"), 17, "Model 0 Variant 1");
+    WriteFile(catalog::kCatalogPath, changed);
+    sys::GetPrivateProfileStringA("0", "PrintName1", nullptr, value, sizeof value,
+                                  catalog::kCatalogPath);
+    EXPECT_EQ(std::string(value), "Model 0 Variant 1");
+    EXPECT_EQ(sim::CallCount("sim:ParseProfile"), 2);
+}
+
+TEST_F(SimProfileCacheTest, RewriteWithinTheSameTimestampIsSeen) {
+    // Same size, same inode, and the modification time put back, as a second write within
+    // one timestamp tick would leave them: only the freshness of the first read can tell.
+    const auto host = sim::HostPath(kFile);
+    const auto written = std::filesystem::last_write_time(host);
+    char value[16];
+    sys::GetPrivateProfileStringA("Alpha", "Key", nullptr, value, sizeof value, kFile);
+    ASSERT_STREQ(value, "first");
+    {
+        std::fstream out(host, std::ios::binary | std::ios::in | std::ios::out);
+        out.seekp(static_cast<std::streamoff>(std::string("[Alpha]\r\nKey=").size()));
+        out << "FIRST";
+    }
+    std::filesystem::last_write_time(host, written);
+    sys::GetPrivateProfileStringA("Alpha", "Key", nullptr, value, sizeof value, kFile);
+    EXPECT_STREQ(value, "FIRST");
+}
+
+TEST_F(SimProfileCacheTest, RemovedFileIsNoLongerRead) {
+    Settle(kFile);
+    char value[16];
+    sys::GetPrivateProfileStringA("Alpha", "Key", nullptr, value, sizeof value, kFile);
+    ASSERT_STREQ(value, "first");
+    std::filesystem::remove(sim::HostPath(kFile));
+    EXPECT_EQ(sys::GetPrivateProfileStringA("Alpha", "Key", "gone", value, sizeof value, kFile),
+              4u);
+    EXPECT_STREQ(value, "gone");
 }
 
 }  // namespace
