@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "catalog/ArchiveExtractor.h"
 #include "platform/Files.h"
 
 namespace {
@@ -47,4 +48,6 @@ void RemoveUnpackedFiles() {
     RemoveTree("c:\\Barcode");
     RemoveTree("c:\\Ticket");
     sys::DeleteFileA("c:\\DriverName.cfg");
+    // Left only when the window closed while the worker was still unpacking.
+    RemoveTree(catalog::kStagingDir);
 }

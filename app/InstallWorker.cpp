@@ -28,7 +28,8 @@ void InstallDialog::UnpackDriverPackage() {
     ShowStatus("Reading driver file...");
     archiver.SetOwnerWindow(Handle());
     const std::string archive = sys::GetCurrentDirectoryA() + "\\DriverData.Drv";
-    archiver.Extract(archive, "C:\\");
+    // Confined: entries outside C:\Ticket, C:\Barcode and C:\DriverName.cfg never reach drive C.
+    catalog::UnpackConfined(archiver, archive);
     archiver.Unload();
 }
 

@@ -44,4 +44,12 @@ class ArchiveExtractor {
     std::string output_;
 };
 
+// The private folder on drive C the driver package is unpacked into.
+constexpr const char* kStagingDir = "C:\\DriverSetup.unpack";
+
+// Unpacks the package into kStagingDir, then moves only C:\Ticket, C:\Barcode and
+// C:\DriverName.cfg into place, replacing what was there, and removes the folder with whatever
+// else the package held. Returns what Extract returned.
+int UnpackConfined(ArchiveExtractor& extractor, const std::string& archivePath);
+
 }  // namespace catalog

@@ -46,6 +46,9 @@ bool DeleteFileA(const std::string& path);
 bool RemoveDirectoryA(const std::string& path);
 bool CreateDirectoryA(const std::string& path);
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists);
+// Renames a file or a directory (with everything below it) on the same drive; fails with 183
+// when anything exists at `to`.
+bool MoveFileA(const std::string& from, const std::string& to);
 std::string GetCurrentDirectoryA();
 std::string GetSystemDirectoryA();
 std::string GetWindowsDirectoryA();

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -399,6 +400,30 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
         return Fail(err::AccessDenied);
     }
     return true;
+}
+
+bool MoveFileA(const std::string& from, const std::string& to) {
+    auto entry = Enter("MoveFileA", from);
+    if (!entry) {
+        return false;
+    }
+    const std::string dst = Resolve(to);
+    struct stat st {};
+    if (dst.empty()) {
+        return Fail(err::PathNotFound);
+    }
+    if (Exists(dst, st)) {
+        return Fail(err::AlreadyExists);
+    }
+    if (!Exists(fs::path(dst).parent_path().string(), st) || !S_ISDIR(st.st_mode)) {
+        return Fail(err::PathNotFound);
+    }
+    // Into its own subtree: Windows refuses with 32 (ERROR_SHARING_VIOLATION).
+    const std::string prefix = entry->host + "/";
+    if (dst.compare(0, prefix.size(), prefix) == 0) {
+        return Fail(32);
+    }
+    return rename(entry->host.c_str(), dst.c_str()) == 0 || Fail(err::AccessDenied);
 }
 
 std::string GetCurrentDirectoryA() {

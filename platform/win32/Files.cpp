@@ -76,6 +76,10 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
     return ::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != 0;
 }
 
+bool MoveFileA(const std::string& from, const std::string& to) {
+    return ::MoveFileA(from.c_str(), to.c_str()) != 0;
+}
+
 std::string GetCurrentDirectoryA() {
     char buffer[MAX_PATH + 1] = {};
     DWORD n = ::GetCurrentDirectoryA(MAX_PATH, buffer);

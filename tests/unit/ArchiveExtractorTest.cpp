@@ -13,7 +13,14 @@
 #include "tests/unit/SimFixture.h"
 
 #ifdef HAVE_SEVENZIP_SIM
+#include <algorithm>
+#include <functional>
+
+#include "app/InstallDialog.h"
 #include "catalog/CatalogFile.h"
+#include "platform/Files.h"
+#include "platform/sim/SimUi.h"
+#include "res/resource.h"
 #include "tools/sevenzip/SimModule.h"
 #endif
 
@@ -383,6 +390,123 @@ TEST_F(RealArchiverTest, DamagedPackageFails) {
     std::ofstream(host, std::ios::binary | std::ios::trunc) << std::string(4096, '\x5A');
     EXPECT_EQ(extractor.Extract(kArchive, "C:\\"), 0);
     EXPECT_FALSE(Exists("C:\\DriverName.cfg"));
+}
+
+// Everything on the simulated drive C, as relative paths, except the program's folder.
+std::vector<std::string> DriveC() {
+    std::vector<std::string> out;
+    const std::filesystem::path root = sim::Root();
+    for (auto it = std::filesystem::recursive_directory_iterator(root);
+         it != std::filesystem::recursive_directory_iterator(); ++it) {
+        const std::string path = std::filesystem::relative(it->path(), root).generic_string();
+        if (path.rfind("pkg", 0) == 0 || path.rfind("Windows", 0) == 0) {
+            continue;
+        }
+        out.push_back(path);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+using Paths = std::vector<std::string>;
+
+constexpr int D = IDD_INSTALL;
+
+// The dialog's preparation runs; `whileOpen` looks at drive C before the window closes.
+void RunDialog(const std::function<void()>& whileOpen) {
+    InstallDialog dialog;
+    sim::ui::WaitUntil(
+        D,
+        [] {
+            auto c = sim::ui::Control(D, IDC_INSTALL);
+            return c && c->enabled;
+        },
+        "the worker to enable Install");
+    sim::ui::Call(D, whileOpen);
+    sim::ui::Close(D);
+    dialog.DoModal();
+}
+
+TEST_F(RealArchiverTest, PackageReachesOnlyTheThreePathsAndLeavesNothing) {
+    MakePackage({{"DriverName.cfg", "[R0]\r\nPrintName1=Receipt Zero\r\n"},
+                 {"Ticket/x86/MODEL0.GPD", "gpd"},
+                 {"Barcode/Common/THERMAL.chm", "help"},
+                 {"Program Files/Vendor/x.txt", "stray"},
+                 {"Windows/System32/evil.dll", "stray"},
+                 {"autoexec.bat", "stray"},
+                 {"Ticketing/also.txt", "stray"}});
+    RunDialog([] {
+        EXPECT_EQ(DriveC(),
+                  (Paths{"Barcode", "Barcode/Common", "Barcode/Common/THERMAL.chm",
+                         "DriverName.cfg", "Ticket", "Ticket/x86", "Ticket/x86/MODEL0.GPD"}));
+        EXPECT_FALSE(Exists("C:\\Windows\\System32\\evil.dll"));
+        EXPECT_EQ(sim::ui::Control(D, IDC_DRIVER_COMBO)->items,
+                  (std::vector<std::string>{"Receipt Zero"}));
+    });
+    EXPECT_EQ(DriveC(), Paths{});
+    EXPECT_FALSE(Exists("C:\\Windows\\System32\\evil.dll"));
+}
+
+TEST_F(RealArchiverTest, PlacedPathsReplaceWhatWasThere) {
+    WriteFile("C:\\Ticket\\x86\\STALE.GPD", "from another package");
+    WriteFile("C:\\DriverName.cfg", "[Old]\r\nPrintName1=Old Name\r\n");
+    WriteFile("C:\\Barcode\\keep\\old.txt", "old");
+    MakePackage(
+        {{"DriverName.cfg", "[New]\r\nPrintName1=New Name\r\n"}, {"Ticket/x86/MODEL0.GPD", "new"}});
+    ArchiveExtractor extractor;
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 2) << extractor.LastOutput();
+    EXPECT_EQ(Read("C:\\Ticket\\x86\\MODEL0.GPD"), "new");
+    EXPECT_FALSE(Exists("C:\\Ticket\\x86\\STALE.GPD"));
+    EXPECT_EQ(Read("C:\\DriverName.cfg"), "[New]\r\nPrintName1=New Name\r\n");
+    // Not in the package: left as it was, for the clean-up.
+    EXPECT_EQ(Read("C:\\Barcode\\keep\\old.txt"), "old");
+    EXPECT_FALSE(Exists(catalog::kStagingDir));
+}
+
+TEST_F(RealArchiverTest, OldTreeThatCannotGoWholeIsMergedInto) {
+    WriteFile("C:\\Ticket\\x86\\LOCKED.GPD", "read-only");
+    WriteFile("C:\\Ticket\\x86\\MODEL0.GPD", "old");
+    ASSERT_TRUE(sys::SetFileAttributesA("C:\\Ticket\\x86\\LOCKED.GPD", sys::attr::ReadOnly));
+    MakePackage({{"Ticket/x86/MODEL0.GPD", "new"}, {"Ticket/x64/MODEL0.GPD", "new64"}});
+    ArchiveExtractor extractor;
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 2) << extractor.LastOutput();
+    EXPECT_EQ(Read("C:\\Ticket\\x86\\MODEL0.GPD"), "new");
+    EXPECT_EQ(Read("C:\\Ticket\\x64\\MODEL0.GPD"), "new64");
+    EXPECT_EQ(Read("C:\\Ticket\\x86\\LOCKED.GPD"), "read-only");
+    EXPECT_FALSE(Exists(catalog::kStagingDir));
+}
+
+TEST_F(RealArchiverTest, PathsOfTheWrongKindAreNotPlaced) {
+    MakePackage({{"Ticket", "a file where a folder belongs"},
+                 {"DriverName.cfg/inside.txt", "a folder where the catalogue belongs"},
+                 {"Barcode/Common/THERMAL.chm", "help"}});
+    ArchiveExtractor extractor;
+    catalog::UnpackConfined(extractor, kArchive);
+    EXPECT_EQ(DriveC(), (Paths{"Barcode", "Barcode/Common", "Barcode/Common/THERMAL.chm"}));
+}
+
+TEST_F(RealArchiverTest, LeftoverStagingFolderIsNeverPlaced) {
+    WriteFile(std::string(catalog::kStagingDir) + "\\Ticket\\x86\\PLANTED.GPD", "planted");
+    WriteFile(std::string(catalog::kStagingDir) + "\\DriverName.cfg", "[P]\r\nPrintName1=P\r\n");
+    MakePackage({{"Barcode/Common/THERMAL.chm", "help"}});
+    ArchiveExtractor extractor;
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 2);
+    EXPECT_EQ(DriveC(), (Paths{"Barcode", "Barcode/Common", "Barcode/Common/THERMAL.chm"}));
+}
+
+TEST_F(RealArchiverTest, BrokenPackagesPlaceNothingAndLeaveNoFolder) {
+    WriteFile("C:\\pkg\\7-zip32.dll", "MZ");
+    ArchiveExtractor extractor;
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0);  // no package
+    EXPECT_EQ(DriveC(), Paths{});
+    WriteFile(kArchive, std::string(3000, 'Z'));  // not an archive
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0);
+    EXPECT_EQ(DriveC(), Paths{});
+    // The folder cannot be made: nothing is extracted at all.
+    MakePackage({{"DriverName.cfg", "[R0]\r\nPrintName1=R\r\n"}});
+    sim::FailCall("CreateDirectoryA", sys::err::AccessDenied);
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0);
+    EXPECT_EQ(DriveC(), Paths{});
 }
 
 #endif  // HAVE_SEVENZIP_SIM
