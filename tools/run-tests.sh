@@ -38,6 +38,8 @@ if build host; then
     stage "unit tests"
     ctest --preset host --timeout 600 </dev/null || failed+=("unit tests")
 fi
+stage "fuzz targets"
+bash tests/fuzz/run.sh </dev/null || failed+=("fuzz targets")
 win32_ok=0
 build win32 && win32_ok=1
 # The same sources for x86_64: built, and their console checks run under Wine too.

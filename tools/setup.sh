@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ googletest libgtest-dev libarchive-dev p7zip-full
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64 libz-mingw-w64-dev
     wine wine32:i386 wine64 xvfb xdotool imagemagick x11-apps fonts-liberation socat gcc-multilib
-    dpkg-dev clang-format
+    dpkg-dev clang-format clang libclang-rt-14-dev
     python3 procps
 )
 
