@@ -28,24 +28,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM
 
 # The tables live in the installer's sources; the tool is built from them so names never drift.
-sources="$here/stage_tree.cpp $root/catalog/ModelTables.cpp $root/catalog/ModelTables.h"
-fresh() {  # fresh FILE: FILE exists and is newer than every source of the tool
-    [ -x "$1" ] || return 1
-    for s in $sources; do [ "$1" -nt "$s" ] || return 1; done
-}
-tool=${STAGE_TREE:-}
-if [ -z "$tool" ]; then
-    tool="$root/build/host/tools/package/stage_tree"
-    if ! fresh "$tool"; then
-        tool="$root/build/package/.tools/stage_tree"
-        if ! fresh "$tool"; then
-            mkdir -p "$(dirname "$tool")"
-            ${CXX:-g++} -std=c++20 -O1 -Wall -Wextra -Werror -I"$root" \
-                "$here/stage_tree.cpp" "$root/catalog/ModelTables.cpp" -o "$tool.tmp"
-            mv "$tool.tmp" "$tool"
-        fi
-    fi
-fi
+package_here=$here
+. "$here/lib.sh"
+tool=$(package_tool stage_tree)
 
 tree="$work/tree"
 if [ -n "$stage" ]; then

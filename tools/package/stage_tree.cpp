@@ -63,32 +63,57 @@ std::string Upper(std::string_view s) {
     return out;
 }
 
-// Every file the installer copies, by staging directory.
-std::map<std::string, std::set<std::string>> ExpectedFiles() {
-    std::map<std::string, std::set<std::string>> dirs;
+// The catalogue indices that need a file, in catalogue order.
+using Models = std::set<int>;
+
+Models Range(int first, int count) {
+    Models out;
+    for (int i = first; i < first + count; ++i) {
+        out.insert(i);
+    }
+    return out;
+}
+
+// Every file the installer copies, by staging directory, with the models that need it.
+std::map<std::string, std::map<std::string, Models>> ExpectedFiles() {
+    std::map<std::string, std::map<std::string, Models>> dirs;
+    const Models receipts = Range(0, kReceiptModelCount);
+    const Models labels = Range(kReceiptModelCount, kLabelModelCount);
     for (const char* arch : kArches) {
         auto& ticket = dirs[std::string("Ticket/") + arch];
-        for (int row = 0; row < 5; ++row) {
-            ticket.insert(std::string(ReceiptModuleStem(row)) + ".DLL");
-        }
         for (int i = 0; i < kReceiptModelCount; ++i) {
-            ticket.insert(std::string(ReceiptGpdStem(i)) + ".GPD");
+            ticket[std::string(ModuleStemFor(i)) + ".DLL"].insert(i);
+            ticket[std::string(ReceiptGpdStem(i)) + ".GPD"].insert(i);
         }
         for (const char* f : UniDrvFiles()) {
-            ticket.insert(f);
+            ticket[f] = receipts;
         }
         auto& barcode = dirs[std::string("Barcode/") + arch];
         for (const char* f : LabelFiles(std::string_view(arch) == "x64")) {
-            barcode.insert(f);
+            barcode[f] = labels;
         }
     }
     auto& common = dirs["Barcode/Common"];
-    common.insert(kHelpFile);
+    common[kHelpFile] = labels;
     for (int i = 0; i < kLabelModelCount; ++i) {
-        common.insert(std::string(LabelDataStem(i)) + ".DAT");
-        common.insert(std::string(LabelDataStem(i)) + ".BA0");
+        common[std::string(LabelDataStem(i)) + ".DAT"].insert(kReceiptModelCount + i);
+        common[std::string(LabelDataStem(i)) + ".BA0"].insert(kReceiptModelCount + i);
     }
     return dirs;
+}
+
+std::string NeededBy(const Models& models) {
+    if (models == Range(0, kReceiptModelCount)) {
+        return "every receipt model";
+    }
+    if (models == Range(kReceiptModelCount, kLabelModelCount)) {
+        return "every label model";
+    }
+    std::string out;
+    for (int i : models) {
+        out += (out.empty() ? "" : ", ") + DriverName(i);
+    }
+    return out;
 }
 
 bool WriteText(const fs::path& path, const std::string& text) {
@@ -178,7 +203,7 @@ int Write(const fs::path& root, const std::optional<fs::path> monitors[2]) {
             std::cerr << "stage_tree: cannot create " << root / dir << ": " << ec.message() << "\n";
             return 1;
         }
-        for (const std::string& file : files) {
+        for (const auto& [file, models] : files) {
             const std::string text = modelGpds.contains(file)
                                          ? Gpd(std::string_view(file).substr(0, file.size() - 4))
                                          : Placeholder(dir, file);
@@ -289,24 +314,53 @@ int CheckCatalogue(const fs::path& path) {
     return problems;
 }
 
-int Check(const fs::path& root) {
+// Only the three paths the installer places, and no links anywhere.
+int CheckConfined(const fs::path& root) {
     int problems = 0;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(root, ec)) {
+        const std::string name = entry.path().filename().string();
+        const bool placed = entry.is_symlink(ec)                    ? false
+                            : name == kCatalogueFile                ? entry.is_regular_file(ec)
+                            : name == "Ticket" || name == "Barcode" ? entry.is_directory(ec)
+                                                                    : false;
+        if (!placed) {
+            std::cerr << "outside the three paths (Ticket, Barcode, " << kCatalogueFile
+                      << "): " << name << (entry.is_symlink(ec) ? " (a link)" : "") << "\n";
+            ++problems;
+        }
+    }
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it.depth() > 0 && it->is_symlink(ec)) {
+            std::cerr << "link: " << it->path().lexically_relative(root).generic_string() << "\n";
+            ++problems;
+        }
+    }
+    return problems;
+}
+
+int Check(const fs::path& root) {
+    int problems = CheckConfined(root);
     for (const auto& [dir, files] : ExpectedFiles()) {
         std::set<std::string> present;
         std::error_code ec;
         for (const auto& entry : fs::directory_iterator(root / dir, ec)) {
-            present.insert(Upper(entry.path().filename().string()));
+            if (entry.is_regular_file(ec)) {
+                present.insert(Upper(entry.path().filename().string()));
+            }
         }
-        for (const std::string& file : files) {
+        for (const auto& [file, models] : files) {
             if (!present.contains(Upper(file))) {
-                std::cerr << "missing " << dir << "/" << file << "\n";
+                std::cerr << "missing " << dir << "/" << file << " (needed by " << NeededBy(models)
+                          << ")\n";
                 ++problems;
             }
         }
     }
     problems += CheckCatalogue(root / kCatalogueFile);
     if (problems != 0) {
-        std::cerr << problems << " problem(s) in " << root << "\n";
+        std::cerr << problems << " problem(s) in " << root.string() << "\n";
     }
     return problems == 0 ? 0 : 1;
 }
