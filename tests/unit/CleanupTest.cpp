@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/Cleanup.h"
+#include "catalog/ArchiveExtractor.h"
 #include "platform/Files.h"
 #include "tests/unit/SimFixture.h"
 
@@ -24,6 +25,13 @@ TEST_F(CleanupTest, RemovesWholeTreesAndTheCatalogueFile) {
     EXPECT_FALSE(Exists("C:\\Ticket"));
     EXPECT_FALSE(Exists("C:\\DriverName.cfg"));
     EXPECT_TRUE(Exists("C:\\Other\\keep.txt"));
+}
+
+TEST_F(CleanupTest, StagingFolderLeftByAnUnfinishedUnpackGoesToo) {
+    WriteFile(std::string(catalog::kStagingDir) + "\\Program Files\\Vendor\\x.txt", "stray");
+    WriteFile(std::string(catalog::kStagingDir) + "\\Ticket\\x86\\A.GPD", "g");
+    RemoveUnpackedFiles();
+    EXPECT_FALSE(Exists(catalog::kStagingDir));
 }
 
 TEST_F(CleanupTest, MissingPathsAreNoError) {
