@@ -72,6 +72,26 @@ def seven_zip(files):
         shutil.rmtree(work)
 
 
+def sparse_tar():
+    """A pax sparse entry of 1 MiB: a few bytes of data, then a hole to its end."""
+    work = tempfile.mkdtemp()
+    try:
+        path = os.path.join(work, "Ticket")
+        os.makedirs(path)
+        with open(os.path.join(path, "holes.bin"), "wb") as f:
+            f.write(b"data")
+            f.seek(300000)
+            f.write(b"more")
+            f.truncate(1 << 20)
+        archive = os.path.join(work, "s.tar")
+        subprocess.run(["tar", "--sparse", "--format=pax", "--mtime=@1704067200", "--owner=0",
+                        "--group=0", "-b", "1", "-cf", archive, "-C", work, "Ticket/holes.bin"], check=True)
+        with open(archive, "rb") as f:
+            return f.read()
+    finally:
+        shutil.rmtree(work)
+
+
 def huge_tar_header(name, size):
     h = bytearray(512)
     h[0:len(name)] = name.encode()
@@ -122,6 +142,7 @@ def main():
         ("../up.txt", "file", b"u"), ("/abs.txt", "file", b"a"), ("a/NUL.txt", "file", b"n"),
         ("esc", "symlink", b"../../outside"), ("esc/x", "file", b"x"),
         ("d/l", "symlink", b"../.."), ("d/l/secret", "file", b"s")], tarfile.PAX_FORMAT))
+    put("extract_fuzzer", "sparse.tar", sparse_tar())
     put("extract_fuzzer", "huge.tar", huge_tar_header("Ticket/huge.bin", 1 << 40) + b"d" * 600)
     put("extract_fuzzer", "pkg.zip", zip_of([("Ticket/x86/A.GPD", b"gpd" * 40),
                                               ("Barcode/Common/THERMAL.chm", b"help"),

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "TestSupport.h"
 #include "tools/sevenzip/SevenZipApi.h"
@@ -154,6 +156,26 @@ TEST_F(TruncatedEntryTest, ShortEntryReplacingAnOldFileLeavesNeitherHalf) {
     const std::string tar = TarHeader("Ticket/x86/A.GPD", 4096) + std::string(512, 'n');
     EXPECT_EQ(Extract(tar), CorruptArchive) << summary_;
     EXPECT_FALSE(fs::exists(fs::symlink_status(dest_ / "Ticket/x86/A.GPD"))) << summary_;
+}
+
+TEST_F(TruncatedEntryTest, SparseEntryEndingInAHoleKeepsItsSize) {
+    // A hole is no missing data: the file is whole, at its declared size.
+    const fs::path source = tmp_ / "source";
+    fs::create_directories(source);
+    {
+        std::ofstream out(source / "s.bin", std::ios::binary);
+        out << "head";
+        out.seekp(5000000);
+        out << "middle";
+    }
+    fs::resize_file(source / "s.bin", 10 << 20);
+    const fs::path tar = tmp_ / "sparse.tar";
+    const std::string command =
+        "tar --sparse --format=pax -cf '" + tar.string() + "' -C '" + source.string() + "' s.bin";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(Extract(ReadFile(tar)), Ok) << summary_;
+    EXPECT_EQ(fs::file_size(dest_ / "s.bin"), std::uintmax_t{10} << 20);
+    EXPECT_EQ(ReadFile(dest_ / "s.bin"), ReadFile(source / "s.bin"));
 }
 
 }  // namespace

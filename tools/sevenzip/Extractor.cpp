@@ -316,10 +316,12 @@ class Extraction {
             archive_entry_filetype(entry) == AE_IFREG && archive_entry_hardlink(entry) == nullptr;
         const la_int64_t declared =
             archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
-        // The disk writer pads a short file out to its declared size: sparse on the host, but
-        // allocated on NTFS, so a header declaring a TiB could fill the disk. Without the size
-        // it writes only the data that arrives.
-        if (plainFile) {
+        // A sparse entry's data may end in a hole the writer fills in by its size.
+        const bool sparse = archive_entry_sparse_count(entry) > 0;
+        // Otherwise the disk writer's padding of a short file out to its declared size is no
+        // hole but missing data: sparse on the host, allocated on NTFS, so a header declaring a
+        // TiB could fill the disk. Without the size it writes only the data that arrives.
+        if (plainFile && !sparse) {
             archive_entry_unset_size(entry);
         }
         if (archive_write_header(writer_.get(), entry) < ARCHIVE_WARN) {
@@ -333,7 +335,7 @@ class Extraction {
         if (archive_write_finish_entry(writer_.get()) < ARCHIVE_WARN) {
             Fail(WriteError, "Cannot finish " + nameCopy + ": " + ErrorText(writer_.get()));
         }
-        if (plainFile && (!reached.readable || reached.end < declared)) {
+        if (plainFile && (!reached.readable || (!sparse && reached.end < declared))) {
             // Half a driver file is worse than none: the copy step would take it as whole.
             const bool removed = RemoveFile(OnDisk(parts, parts.size()));
             Fail(CorruptArchive, (removed ? "Removed " : "Could not remove ") + nameCopy +
