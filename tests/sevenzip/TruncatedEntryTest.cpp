@@ -178,5 +178,15 @@ TEST_F(TruncatedEntryTest, SparseEntryEndingInAHoleKeepsItsSize) {
     EXPECT_EQ(ReadFile(dest_ / "s.bin"), ReadFile(source / "s.bin"));
 }
 
+TEST_F(TruncatedEntryTest, SparseMapReachingPastTheSizeLeavesNoFile) {
+    // Found by the extraction fuzzer: a pax sparse entry whose real size reads as 1 byte while
+    // its map puts data at byte 300000 left a file of 303104 bytes from 8192 delivered.
+    EXPECT_EQ(Extract(ReadFile(fs::path(SEVENZIP_TEST_DATA) / "sparse-map-beyond-size.tar")),
+              CorruptArchive)
+        << summary_;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dest_ / "Ticket/holes.bin"))) << summary_;
+    ExpectNothingLarge();
+}
+
 }  // namespace
 }  // namespace sevenzip::test

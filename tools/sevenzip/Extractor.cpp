@@ -248,9 +248,11 @@ class Extraction {
     struct DataEnd {
         la_int64_t end = 0;
         bool readable = true;
+        bool beyond = false;  // a block past the declared size, as a broken sparse map gives
     };
 
-    DataEnd CopyData(const char* name) {
+    // `declared` is the entry's size, -1 when unknown.
+    DataEnd CopyData(const char* name, la_int64_t declared) {
         const void* block = nullptr;
         std::size_t size = 0;
         la_int64_t offset = 0;
@@ -271,6 +273,13 @@ class Extraction {
             if (r == ARCHIVE_WARN) {
                 Fail(CorruptArchive,
                      "Data error in " + std::string(name) + ": " + ErrorText(reader_.get()));
+            }
+            if (declared >= 0 && offset + static_cast<la_int64_t>(size) > declared) {
+                Fail(CorruptArchive, "Data error in " + std::string(name) + ": data at byte " +
+                                         std::to_string(offset) + " beyond its size " +
+                                         std::to_string(declared));
+                reached.beyond = true;
+                return reached;
             }
             if (writable &&
                 archive_write_data_block(writer_.get(), block, size, offset) < ARCHIVE_WARN) {
@@ -330,12 +339,13 @@ class Extraction {
         }
         DataEnd reached;
         if (plainFile ? declared != 0 : archive_entry_size(entry) > 0) {
-            reached = CopyData(nameCopy.c_str());
+            reached = CopyData(nameCopy.c_str(), plainFile ? declared : -1);
         }
         if (archive_write_finish_entry(writer_.get()) < ARCHIVE_WARN) {
             Fail(WriteError, "Cannot finish " + nameCopy + ": " + ErrorText(writer_.get()));
         }
-        if (plainFile && (!reached.readable || (!sparse && reached.end < declared))) {
+        if (plainFile &&
+            (!reached.readable || reached.beyond || (!sparse && reached.end < declared))) {
             // Half a driver file is worse than none: the copy step would take it as whole.
             const bool removed = RemoveFile(OnDisk(parts, parts.size()));
             Fail(CorruptArchive, (removed ? "Removed " : "Could not remove ") + nameCopy +
