@@ -1,0 +1,16 @@
+// Stands in for the simulated serial port's hooks in the fuzz build, which leaves out
+// platform/sim/Serial.cpp (clang 14 cannot compile it); the catalogue reader never opens a port,
+// so there is never serial data due.
+#include "platform/sim/Machine.h"
+
+namespace sim::detail {
+
+void ResetSerial() {}
+
+std::optional<sys::Dword> NextSerialDue() {
+    return std::nullopt;
+}
+
+void DeliverSerial(sys::Dword) {}
+
+}  // namespace sim::detail
