@@ -44,9 +44,11 @@ bool IsOnline(InstallDialog& dialog, const std::string& printerName) {
 // then stays. Otherwise it stays on the last port tried.
 bool TryUsbPorts(InstallDialog& dialog, const std::string& printerName) {
     dialog.ShowStatus("Checking USB ports...");
-    // A copy: the boxes of a round run modal loops, in which the dialog's lists may be refilled.
+    // A copy, so that nothing run inside the round's boxes (modal loops) can change the list
+    // under the loop.
     const std::vector<std::string> candidates = dialog.usbPorts;
     for (const std::string& port : candidates) {
+        // Three words joined by blanks, the first with a blank of its own: two before the port.
         dialog.ShowStatus(std::string("Checking ") + " " + port + " " + "....");
         dialog.SetPrinterPortRegistry(printerName, port);
         dialog.progressBar.SetPos(50);
