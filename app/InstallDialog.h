@@ -44,6 +44,8 @@ class InstallDialog : public ui::Dialog {
     void EnumeratePorts();                                          // ports/EnumeratePorts
     int ChooseParallelPort();                                       // ports/ChooseParallelPort
     int ChooseTcpipPort();                                          // ports/ChooseTcpipPort
+    // The printer's port in the spooler's registry (install/SetPrinterPortRegistry).
+    void SetPrinterPortRegistry(const std::string& printerName, const std::string& portName);
     // Port steps after the printer was added (port types 1 and 0); they end the installation.
     void SelectUsbPort();
     void DetectSerialPort();

@@ -57,6 +57,10 @@ void DeliverSerial(sys::Dword now);
 // from due time to due time, delivering and settling at each.
 void MoveClock(sys::Dword milliseconds);
 
+// A service reached RUNNING after a start (Service.cpp tells, without holding its lock); the
+// spooler then reads its printers' settings again (Spooler.cpp).
+void ServiceStarted(const std::string& name);
+
 // Adds to the window layer's failures (sim::ui::Failures): a part of the simulated system that
 // plays a dialog of its own found no scripted answer.
 void RecordUiFailure(const std::string& what);

@@ -258,8 +258,9 @@ void ResetRegistry() {
         EnsureKey("HKLM", printers);
         EnsureKey("HKLM", "SYSTEM\\ControlSet001\\Control\\Print\\Printers");
         EnsureKey("HKLM", "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers");
-        EnsureKey("HKLM", std::string("SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\") +
-                              "System\\CurrentControlSet\\Control\\Print\\Printers");
+        // HKEY_CURRENT_CONFIG is not a hive of its own: it is the current hardware profile.
+        R().roots[kHkeyCurrentConfig] =
+            EnsureKey("HKLM", "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current");
         EnsureKey("HKCC", printers);
     }
     ResetSecurity();

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 
 #include "platform/Service.h"
 #include "platform/sim/Machine.h"
@@ -55,12 +56,32 @@ struct Manager {
     std::map<std::string, Service> services;  // by lower-case name
     std::map<std::uintptr_t, ScHandleRecord> handles;
     std::uintptr_t nextHandle = 0x2000;
+    std::vector<std::string> started;  // reached RUNNING; the rest of the machine not yet told
 };
 
 Manager& S() {
     static Manager manager;
     return manager;
 }
+
+// Tells the rest of the machine (the spooler reads its registry keys when it starts) about the
+// services a call brought to RUNNING, once the manager's lock is released.
+class StartNotices {
+  public:
+    StartNotices() = default;
+    StartNotices(const StartNotices&) = delete;
+    StartNotices& operator=(const StartNotices&) = delete;
+    ~StartNotices() {
+        std::vector<std::string> started;
+        {
+            std::lock_guard lock(S().mu);
+            started.swap(S().started);
+        }
+        for (const auto& name : started) {
+            sim::detail::ServiceStarted(name);
+        }
+    }
+};
 
 // Runs f on the named service under the manager's lock.
 template <typename F>
@@ -89,6 +110,7 @@ void Settle(Service& service) {
     }
     if (service.state == State::StartPending && !service.neverStarts) {
         Enter(service, State::Running);
+        S().started.push_back(service.name);
     } else if (service.state == State::StopPending && !service.refusesStop) {
         Enter(service, State::Stopped);
     }
@@ -168,6 +190,7 @@ void ResetServices() {
     std::lock_guard lock(S().mu);
     S().services.clear();
     S().handles.clear();
+    S().started.clear();
     Service spooler;
     spooler.name = "Spooler";
     Enter(spooler, State::Running);
@@ -227,6 +250,7 @@ int QueryServiceStatus(ServiceHandle service, SERVICE_STATUS* status) {
     if (Injected("QueryServiceStatus")) {
         return 0;
     }
+    StartNotices notices;
     std::lock_guard lock(S().mu);
     ScHandleRecord* record = nullptr;
     Service* target = ServiceFor(service, &record);
@@ -251,6 +275,7 @@ int ControlService(ServiceHandle service, Dword control, SERVICE_STATUS* status)
     if (Injected("ControlService")) {
         return 0;
     }
+    StartNotices notices;
     std::lock_guard lock(S().mu);
     ScHandleRecord* record = nullptr;
     Service* target = ServiceFor(service, &record);
@@ -293,6 +318,7 @@ int StartServiceA(ServiceHandle service, Dword /*argc*/, const char** /*argv*/) 
     if (Injected("StartServiceA")) {
         return 0;
     }
+    StartNotices notices;
     std::lock_guard lock(S().mu);
     ScHandleRecord* record = nullptr;
     Service* target = ServiceFor(service, &record);
@@ -352,6 +378,7 @@ void SetState(const std::string& name, State state) {
 }
 
 State GetState(const std::string& name) {
+    StartNotices notices;
     return With(name, [](Service& s) {
         Settle(s);
         return s.state;

@@ -17,9 +17,9 @@ namespace sim::registry {
 //   HKLM\HARDWARE\DEVICEMAP\SERIALCOMM ("\Device\Serial0" = "COM1")
 //   HKLM\SYSTEM\CurrentControlSet\Control\Print\Printers and HKLM\SYSTEM\ControlSet001\…
 //   HKLM\Software\Microsoft\Windows NT\CurrentVersion\Print\Printers
-//   HKLM\SYSTEM\CurrentControlSet\Hardware Profiles\Current\System\CurrentControlSet\Control
-//     \Print\Printers
 //   HKCC\SYSTEM\CurrentControlSet\Control\Print\Printers
+// HKCC is, as on Windows, the key HKLM\SYSTEM\CurrentControlSet\Hardware Profiles\Current:
+// what is written under one is read under the other.
 // The spooler's printers get their keys under the Print\Printers keys as Windows keeps them.
 struct Value {
     sys::Dword type = 0;

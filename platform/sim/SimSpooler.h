@@ -62,6 +62,13 @@ void AddPrinter(const Printer& printer);  // as if installed earlier
 std::vector<Printer> Printers();
 std::optional<Printer> FindPrinter(const std::string& name);
 
+// A printer's device on this port. Each time the "Spooler" service has started, the spooler
+// takes every printer's port from the "Port" value of the printer's key under HKLM
+// SYSTEM\CurrentControlSet\Control\Print\Printers, and sets "PrinterOnLine" = 1 (REG_DWORD)
+// in the hardware-profile key (HKCC, the same path) of each printer on a port named here.
+// Reset: no such port.
+void SetPrinterOnlineAt(const std::string& portName);
+
 // The driver directory of an environment ("Windows NT x86", "Windows x64").
 std::string DriverDirectory(const std::string& environment);
 

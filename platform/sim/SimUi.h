@@ -63,6 +63,7 @@ struct ControlState {
     bool visible = true;
     int check = 0;
     int position = 0;
+    std::vector<int> positions;      // progress bar: every position set, in order
     std::vector<std::string> items;  // combo box
     int curSel = -1;
     std::vector<std::string> columns;  // list view

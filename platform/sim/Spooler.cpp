@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sstream>
 
 #include "platform/Spooler.h"
@@ -69,6 +70,7 @@ struct Spooler {
     std::deque<bool> configureAnswers;
     int addPortShown = 0;
     int configureShown = 0;
+    std::set<std::string> onlinePorts;  // lower-case names of ports with a printer's device
 };
 
 Spooler& S() {
@@ -136,10 +138,12 @@ bool Fail(Dword error) {
     return false;
 }
 
+const char* const kControlPrinters = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+
 // The keys Windows keeps for each printer, and only those: the spooler writes more values under
 // them, which nothing here reads.
 void WritePrinterKeys(const std::string& name, const std::string& port) {
-    const std::string control = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + name;
+    const std::string control = kControlPrinters + name;
     const std::string software =
         "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\" + name;
     sim::registry::CreateKey("HKLM", control);
@@ -272,6 +276,7 @@ void ResetSpooler() {
         S().configureAnswers.clear();
         S().addPortShown = 0;
         S().configureShown = 0;
+        S().onlinePorts.clear();
     }
     sim::spooler::Clear();
     const std::string monitorEnvironment = NativeEnvironment();
@@ -287,9 +292,51 @@ void ResetSpooler() {
     }
 }
 
+// The spooler, once started, takes each printer's port from the printer's key (where a program
+// may have written another one), and marks the printers on a port with a device online in their
+// hardware-profile key.
+void ServiceStarted(const std::string& service) {
+    if (Lower(service) != "spooler") {
+        return;
+    }
+    std::vector<std::string> names;
+    {
+        std::lock_guard lock(S().mu);
+        for (const auto& printer : S().printers) {
+            names.push_back(printer->record.name);
+        }
+    }
+    std::vector<std::string> online;
+    for (const auto& name : names) {
+        const auto port = sim::registry::GetString("HKLM", kControlPrinters + name, "Port");
+        std::lock_guard lock(S().mu);
+        auto printer = ListedPrinter(name);
+        if (!printer) {
+            continue;
+        }
+        if (port) {
+            printer->record.port = *port;
+        }
+        for (const auto& used : SplitPorts(printer->record.port)) {
+            if (S().onlinePorts.count(Lower(used)) != 0) {
+                online.push_back(name);
+                break;
+            }
+        }
+    }
+    for (const auto& name : online) {
+        sim::registry::SetDword("HKCC", kControlPrinters + name, "PrinterOnLine", 1);
+    }
+}
+
 }  // namespace sim::detail
 
 namespace sim::spooler {
+
+void SetPrinterOnlineAt(const std::string& portName) {
+    std::lock_guard lock(S().mu);
+    S().onlinePorts.insert(Lower(portName));
+}
 
 void Clear() {
     std::lock_guard lock(S().mu);

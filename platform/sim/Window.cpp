@@ -677,6 +677,7 @@ int ProgressSetPos(WindowHandle dialog, int id, int position) {
     return static_cast<int>(WithControl(dialog, id, [position](SimControl& c) {
         int previous = c.state.position;
         c.state.position = std::clamp(position, 0, 100);
+        c.state.positions.push_back(c.state.position);
         return previous;
     }));
 }

@@ -444,4 +444,27 @@ TEST_F(RegistryConformance, CurrentConfigTakesNonVolatileKeys) {
     sys::RegCloseKey(key);
 }
 
+// HKEY_CURRENT_CONFIG is the current hardware profile under HKEY_LOCAL_MACHINE: a value written
+// through one is read through the other (the printers' online flags are written through the
+// first and read through the second). Volatile, so that Wine takes the key too.
+TEST_F(RegistryConformance, CurrentConfigIsTheCurrentHardwareProfile) {
+    const std::string name = path_.substr(path_.rfind('\\') + 1);
+    const std::string profile = "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\";
+    sys::RegKey written;
+    ASSERT_EQ(sys::err::Success, Create(sys::HkeyCurrentConfig(), "Software\\" + name,
+                                        sys::reg::OptionVolatile, written.Receive()));
+    ASSERT_EQ(sys::err::Success,
+              sys::RegSetValueExA(written.Get(), "Flag", 0, sys::reg::Sz, Bytes("seen"), 4));
+    sys::RegKey read;
+    ASSERT_EQ(sys::err::Success,
+              sys::RegOpenKeyExA(sys::HkeyLocalMachine(), (profile + "Software\\" + name).c_str(),
+                                 0, sys::key::QueryValue, read.Receive()));
+    std::array<char, 8> data{};
+    Dword size = static_cast<Dword>(data.size());
+    ASSERT_EQ(sys::err::Success,
+              sys::RegQueryValueExA(read.Get(), "Flag", nullptr, nullptr,
+                                    reinterpret_cast<std::uint8_t*>(data.data()), &size));
+    EXPECT_STREQ("seen", data.data());
+}
+
 }  // namespace

@@ -231,3 +231,37 @@ e2e_screenshot() {
         note "screenshot $name failed"
     fi
 }
+
+# e2e_caption IDD_NAME: a dialog's caption as res/Dialogs.inc defines it.
+e2e_caption() {
+    python3 "$E2E_REPO/tests/e2e/dialog_template.py" --inc "$E2E_REPO/res/Dialogs.inc" \
+        --ids "$E2E_REPO/res/resource.h" --dialog "$1" --caption
+}
+
+# e2e_field <file> <kind> <n> [<name>]: field n of a tool's tab-separated lines of one kind (and
+# with that name in field 2).
+e2e_field() {
+    awk -F'\t' -v kind="$2" -v n="$3" -v key="${4-}" \
+        '$1 == kind && (key == "" || $2 == key) { print $n }' "$1"
+}
+
+# e2e_installer_setup <win32|win64> [<tool.exe>...]: for a run of the installer itself: the
+# tools checked, an X display, a prefix, E2E_RUN staged with the program, its package and the
+# archiver DLL, and the HKCU key Windows always has for the default printer (a fresh Wine prefix
+# lacks it, and the installer only opens it). Gives up on anything missing.
+e2e_installer_setup() {
+    local arch=$1 need
+    shift
+    for need in "$E2E_BUILD/DriverInstaller.exe" "$E2E_PROBE" "$@"; do
+        [[ -f "$need" ]] ||
+            e2e_give_up "$need is missing (cmake --preset win32 && cmake --build --preset win32)"
+    done
+    e2e_start_display "" || e2e_give_up "no X display"
+    e2e_prefix "$arch" || e2e_give_up "no Wine prefix"
+    E2E_RUN=$E2E_WORK/run
+    e2e_stage_run_dir "$E2E_RUN"
+    ((E2E_HAVE_PACKAGE && E2E_HAVE_DLL)) ||
+        e2e_give_up "DriverData.Drv and 7-zip32.dll are needed (build-package.sh, win32 build)"
+    e2e_wine 60 reg add 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /f \
+        </dev/null >/dev/null 2>&1 || e2e_give_up "could not create the Windows key of HKCU"
+}

@@ -45,22 +45,10 @@ else
 fi
 
 
-for need in "$E2E_BUILD/DriverInstaller.exe" "$E2E_PROBE" "$E2E_SPOOLQ"; do
-    [[ -f "$need" ]] ||
-        e2e_give_up "$need is missing (cmake --preset win32 && cmake --build --preset win32)"
-done
-e2e_start_display || e2e_give_up "no X display"
-e2e_prefix "$arch" || e2e_give_up "no Wine prefix"
+e2e_installer_setup "$arch" "$E2E_SPOOLQ"
 note "Wine prefix: $arch, driver environment \"$environment\""
 drive_c=$E2E_DRIVE_C
-run=$E2E_WORK/run
-e2e_stage_run_dir "$run"
-((E2E_HAVE_PACKAGE && E2E_HAVE_DLL)) ||
-    e2e_give_up "DriverData.Drv and 7-zip32.dll are needed (build-package.sh, win32 build)"
-# Windows always has this key (it holds the default printer); a fresh Wine prefix does not, and
-# the installer only opens it.
-e2e_wine 60 reg add 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /f \
-    </dev/null >/dev/null 2>&1 || e2e_give_up "could not create the Windows key of HKCU"
+run=$E2E_RUN
 
 spoolq() { e2e_wine 60 "$E2E_SPOOLQ" "$@" </dev/null; }
 # field <file> <kind> <n> [<key field 2>]: field n of the lines of one kind (and name).

@@ -34,7 +34,7 @@ class CountingDialog : public InstallDialog {
 
 // Runs `body` on the main dialog's thread once its preparation is done; `nested` queues the
 // user's actions for any dialog that body opens. Then the main dialog is closed.
-inline void InMainDialog(CountingDialog& dialog, const std::function<void()>& body,
+inline void InMainDialog(InstallDialog& dialog, const std::function<void()>& body,
                          const std::function<void()>& nested = {}) {
     sim::ui::WaitUntil(
         IDD_INSTALL,

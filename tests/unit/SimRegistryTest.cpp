@@ -265,6 +265,20 @@ TEST_F(SimRegistryTest, HandlesToADeletedKeyFail) {
     EXPECT_THROW(reg::DeleteKey("HKLM", ""), std::invalid_argument);
 }
 
+TEST_F(SimRegistryTest, CurrentConfigIsTheCurrentHardwareProfile) {
+    const char* profile = "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current";
+    sys::RegKey key;
+    ASSERT_EQ(sys::err::Success,
+              Create(sys::HkeyCurrentConfig(), "Software\\Sim", 0, sys::key::AllAccess, key));
+    const Dword one = 1;
+    ASSERT_EQ(sys::err::Success,
+              sys::RegSetValueExA(key.Get(), "Flag", 0, sys::reg::Dword32,
+                                  reinterpret_cast<const std::uint8_t*>(&one), sizeof one));
+    EXPECT_TRUE(reg::GetValue("HKLM", std::string(profile) + "\\Software\\Sim", "Flag"));
+    reg::SetString("HKLM", std::string(profile) + "\\Other", "Text", "seen");
+    EXPECT_EQ(reg::GetString("HKCC", "Other", "Text"), "seen");
+}
+
 TEST_F(SimRegistryTest, RootKeysAreNeverCounted) {
     EXPECT_EQ(sys::err::Success, sys::RegCloseKey(sys::HkeyLocalMachine()));
     EXPECT_EQ(sys::err::Success, sys::RegCloseKey(sys::HkeyLocalMachine()));

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/Registry.h"
+#include "platform/Service.h"
 #include "platform/Spooler.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimSpooler.h"
@@ -308,6 +310,40 @@ TEST_F(SimSpoolerTest, PrinterKeysInTheRegistryComeAndGoWithThePrinter) {
     spooler::AddPrinter({"Sim Printer", "LPT2:", "Sim Driver", "WinPrint", "RAW"});
     EXPECT_EQ(sim::registry::GetString("HKLM", control, "Port"), "LPT2:")
         << "as if installed earlier";
+}
+
+TEST_F(SimSpoolerTest, AStartedSpoolerTakesPortsFromTheRegistryAndMarksPrintersOnADeviceOnline) {
+    const std::string printers = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+    const std::string profile =
+        "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\"
+        "Control\\Print\\Printers\\";
+    spooler::AddPrinter({"Moved", "USB001", "Sim Driver", "WinPrint", "RAW"});
+    spooler::AddPrinter({"Stays", "LPT1:", "Sim Driver", "WinPrint", "RAW"});
+    spooler::AddPrinter({"Offline", "USB001", "Sim Driver", "WinPrint", "RAW"});
+    spooler::SetPrinterOnlineAt("usb002");
+    sim::registry::SetString("HKLM", printers + "Moved", "Port", "USB002");
+
+    // A running spooler reads nothing; one that is started again does.
+    EXPECT_EQ(spooler::FindPrinter("Moved")->port, "USB001");
+    sim::service::SetState("Spooler", sim::service::State::Stopped);
+    sys::ScHandle manager(sys::OpenSCManagerA(nullptr, nullptr, sys::svc::ManagerAllAccess));
+    sys::ScHandle service(sys::OpenServiceA(manager.Get(), "Spooler", sys::svc::AllAccess));
+    ASSERT_EQ(sys::StartServiceA(service.Get(), 0, nullptr), 1);
+    EXPECT_EQ(spooler::FindPrinter("Moved")->port, "USB001") << "still starting";
+    EXPECT_FALSE(sim::registry::GetValue("HKLM", profile + "Moved", "PrinterOnLine"));
+    sim::Advance(300);
+    sys::SERVICE_STATUS status{};
+    ASSERT_EQ(sys::QueryServiceStatus(service.Get(), &status), 1);
+    EXPECT_EQ(status.dwCurrentState, sys::svc::Running);
+
+    EXPECT_EQ(spooler::FindPrinter("Moved")->port, "USB002");
+    EXPECT_EQ(spooler::FindPrinter("Stays")->port, "LPT1:");
+    const auto online = sim::registry::GetValue("HKLM", profile + "Moved", "PrinterOnLine");
+    ASSERT_TRUE(online);
+    EXPECT_EQ(online->type, sys::reg::Dword32);
+    EXPECT_EQ(online->data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
+    EXPECT_FALSE(sim::registry::GetValue("HKLM", profile + "Stays", "PrinterOnLine"));
+    EXPECT_FALSE(sim::registry::GetValue("HKLM", profile + "Offline", "PrinterOnLine"));
 }
 
 TEST_F(SimSpoolerTest, DeletedPrinterLeavesTheListWhileItsHandlesStayValid) {

@@ -1,0 +1,92 @@
+// Shared by the tests that press Install on the simulated machine: the unpacked driver package
+// of every model, the main dialog with a record of its status lines, and the button press.
+#pragma once
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/InstallDialog.h"
+#include "catalog/ModelTables.h"
+#include "res/resource.h"
+#include "tests/unit/SimFixture.h"
+
+namespace installtest {
+
+inline constexpr int D = IDD_INSTALL;
+
+// The main dialog with a record of every status line it showed, in order.
+class RecordingDialog : public InstallDialog {
+  public:
+    std::vector<std::string> statuses;
+
+  protected:
+    bool OnMessage(unsigned message, ui::WParam wParam, ui::LParam lParam,
+                   ui::LResult& result) override {
+        if (message == ui::RegisterWindowMessageA("MyUpdateData") && wParam == 0 &&
+            (statuses.empty() || statuses.back() != statusText)) {
+            statuses.push_back(statusText);
+        }
+        return InstallDialog::OnMessage(message, wParam, lParam, result);
+    }
+};
+
+inline bool InstallEnabled() {
+    auto c = sim::ui::Control(D, IDC_INSTALL);
+    return c && c->enabled;
+}
+
+inline std::string Text(int id) {
+    return sim::ui::Control(D, id)->text;
+}
+
+inline bool Contains(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+// A fresh machine holding the unpacked package: the catalogue with one section per model (so
+// the combo index is the catalogue index) and the receipt driver files of both architectures.
+class InstallTest : public SimTest {
+  protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        std::string catalogue;
+        for (int i = 0; i < catalog::kModelCount; ++i) {
+            const auto name = i < catalog::kReceiptModelCount
+                                  ? catalog::ReceiptDriverName(i)
+                                  : catalog::LabelDriverName(i - catalog::kReceiptModelCount);
+            catalogue +=
+                "[Model " + std::to_string(i) + "]\nPrintName1=" + std::string(name) + "\n";
+        }
+        WriteFile("C:\\DriverName.cfg", catalogue);
+        for (const char* arch : {"x86", "x64"}) {
+            const std::string dir = std::string("C:\\Ticket\\") + arch + "\\";
+            for (int row = 0; row < 5; ++row) {
+                WriteFile(dir + std::string(catalog::ReceiptModuleStem(row)) + ".DLL", "module");
+            }
+            for (int i = 0; i < catalog::kReceiptModelCount; ++i) {
+                WriteFile(dir + std::string(catalog::ReceiptGpdStem(i)) + ".GPD", "gpd");
+            }
+            for (const char* file : catalog::UniDrvFiles()) {
+                WriteFile(dir + file, "unidrv");
+            }
+        }
+    }
+
+    // Picks the model and port type, presses Install; `portDialog` scripts what follows.
+    static void Install(RecordingDialog& dialog, int model, int portType,
+                        const std::function<void()>& portDialog = {}) {
+        sim::ui::WaitUntil(D, InstallEnabled, "the worker to enable Install");
+        sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, model);
+        sim::ui::SelectListRow(D, IDC_PORT_TYPES, portType);
+        sim::ui::Click(D, IDC_INSTALL);
+        if (portDialog) {
+            portDialog();
+        }
+        sim::ui::Close(D);
+        dialog.DoModal();
+    }
+};
+
+}  // namespace installtest
