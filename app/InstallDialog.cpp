@@ -86,7 +86,7 @@ void InstallDialog::OnDriverSelected() {
 }
 
 void InstallDialog::OnTimer(std::uintptr_t) {
-    // The serial port search runs on this timer once serial detection is in place.
+    ports::SerialTimerStep(*this);
 }
 
 bool InstallDialog::OnMessage(unsigned message, ui::WParam wParam, ui::LParam,
@@ -104,7 +104,7 @@ bool InstallDialog::OnMessage(unsigned message, ui::WParam wParam, ui::LParam,
 }
 
 void InstallDialog::OnDestroy() {
-    KillTimer(kSerialTimer);
+    ports::EndSerialSearch(*this);
     // The worker may still be unpacking: let it finish, or the clean-up would race it.
     closing_ = true;
     WaitForThread(worker_, kWorkerWaitMs);

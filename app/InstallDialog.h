@@ -9,6 +9,8 @@
 #include "catalog/ArchiveExtractor.h"
 #include "platform/Thread.h"
 #include "platform/Window.h"
+#include "ports/SerialChannel.h"
+#include "ports/SerialDetection.h"
 
 class InstallDialog : public ui::Dialog {
   public:
@@ -68,6 +70,7 @@ class InstallDialog : public ui::Dialog {
     int labelModelCount = 0;
     int selectedModel = 0;
     int portType = 0;
+    SerialChannel serialChannel;
     std::vector<std::string> otherPorts;
     std::vector<std::string> usbPorts;
     std::vector<std::string> serialPorts;
@@ -84,6 +87,7 @@ class InstallDialog : public ui::Dialog {
     int stopBits = 1;
     int serialEventMask = 3;
     int serialPortIndex = 0;
+    ports::SerialSearch serialSearch;
 
   protected:
     bool OnInitDialog() override;

@@ -1,8 +1,7 @@
-// The serial port step after the printer was added; it ends the installation itself.
+// The serial port step after the printer was added; the search ends the installation itself.
 #include "app/InstallDialog.h"
-#include "install/AddPrinter.h"
+#include "ports/SerialDetection.h"
 
-// Until the serial search is in place the printer stays on the first serial port.
 void InstallDialog::DetectSerialPort() {
-    install::CompleteInstallation(*this);
+    ports::StartSerialDetection(*this);
 }

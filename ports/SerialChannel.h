@@ -1,0 +1,77 @@
+// One serial port opened for overlapped I/O and the monitor thread that waits on it and reports
+// each received byte to the owner window.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/Serial.h"
+#include "platform/Thread.h"
+#include "platform/Types.h"
+#include "platform/Window.h"
+
+class SerialChannel {
+  public:
+    // Messages sent to the owner (lParam: the port number).
+    static constexpr unsigned kBreakMessage = ui::wm::User + 1;
+    static constexpr unsigned kCtsMessage = ui::wm::User + 2;
+    static constexpr unsigned kErrorMessage = ui::wm::User + 4;
+    static constexpr unsigned kRingMessage = ui::wm::User + 5;
+    static constexpr unsigned kByteMessage = ui::wm::User + 7;  // wParam: the byte
+    static constexpr unsigned kFlagMessage = ui::wm::User + 8;
+
+    // How long Open and Close wait for a running monitor to end. Its longest call is one read
+    // or write under the one-second timeouts set at open.
+    static constexpr sys::Dword kMonitorWaitMs = 5000;
+
+    SerialChannel();
+    virtual ~SerialChannel();
+    SerialChannel(const SerialChannel&) = delete;
+    SerialChannel& operator=(const SerialChannel&) = delete;
+
+    // 1 on success, 0 on failure. Ends a running monitor first.
+    int Open(ui::Dialog* owner, int portNumber, int baudRate, char parity, int dataBits,
+             int stopBits, sys::Dword eventMask, sys::Dword writeBufferSize);
+    // 1 if the monitor thread was started, else 0.
+    int StartMonitoring();
+    // Hands `length` bytes (at most the write buffer size) to the monitor, which writes them.
+    void Write(const std::uint8_t* bytes, sys::Dword length);
+    // Ends the monitor, closes the port and the events; the result of closing the write event
+    // (0 when there was none).
+    int Close();
+
+    bool IsOpen() const;
+    int PortNumber() const { return portNumber_; }
+
+  private:
+    void Monitor();
+    void ReceiveStep();
+    void WriteStep();
+    void Notify(unsigned message, ui::WParam wParam);
+    void ReportError(const char* function, sys::Dword error) const;
+    // Signals the shutdown event and waits for the monitor, handling the owner's sent messages
+    // meanwhile (the monitor may be blocked sending one). False when it did not end in time.
+    bool EndMonitor();
+    void CloseEvents();
+
+    sys::Dword writeLength_ = 1;
+    void* port_ = nullptr;
+    std::unique_ptr<sys::Thread> monitor_;
+    mutable std::mutex lock_;
+    std::atomic<int> monitorAlive_{0};
+    void* writeEvent_ = nullptr;
+    void* shutdownEvent_ = nullptr;
+    std::array<void*, 3> events_{};  // shutdown, comm (the overlapped's), write
+    sys::OVERLAPPED overlapped_{};
+    sys::COMMTIMEOUTS timeouts_{};
+    sys::DCB dcb_{};
+    ui::Dialog* owner_ = nullptr;
+    int portNumber_ = 0;
+    std::vector<std::uint8_t> writeBuffer_;
+    sys::Dword eventMask_ = 0;
+    sys::Dword writeBufferSize_ = 0;
+};

@@ -1,0 +1,312 @@
+// The serial flow: prompt, freeing other printers' COM ports, probing each serial port on the
+// dialog's timer, and the end of the installation on every path.
+#include "ports/SerialDetection.h"
+
+#include <strings.h>
+
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/InstallDialog.h"
+#include "catalog/ModelTables.h"
+#include "install/AddPrinter.h"
+#include "platform/Registry.h"
+#include "platform/Spooler.h"
+#include "ports/PortEnumeration.h"
+#include "ports/PortResult.h"
+#include "ports/SerialPromptDialog.h"
+#include "res/resource.h"
+
+namespace ports {
+namespace {
+
+constexpr int kWriteBufferSize = 512;
+constexpr std::uint8_t kReceiptProbe[] = {0x10, 0x04, 0x01};
+constexpr std::uint8_t kLabelProbe[] = {0x1B, 0x21, 0x3F};
+const char* const kPortsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+const char* const kFreePort = "LPT1:";
+
+// Sets a flag for the length of a step, so a timer fired inside it cannot start another.
+class StepScope {
+  public:
+    explicit StepScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~StepScope() { flag_ = false; }
+    StepScope(const StepScope&) = delete;
+    StepScope& operator=(const StepScope&) = delete;
+
+  private:
+    bool& flag_;
+};
+
+enum class Probe { Sent, OpenedNotStarted, NotOpened };
+
+// EnumPrintersA(local | connections, "", 2): every printer's name into work list A and its
+// port, at the same position, into work list B.
+void FillPrinterLists(InstallDialog& dialog) {
+    dialog.serialWorkListA.clear();
+    dialog.serialWorkListB.clear();
+    const sys::Dword flags = sys::spool::EnumLocal | sys::spool::EnumConnections;
+    sys::Dword needed = 0;
+    sys::Dword returned = 0;
+    sys::EnumPrintersA(flags, "", 2, nullptr, 0, &needed, &returned);
+    if (needed == 0) {
+        return;
+    }
+    std::vector<std::uint8_t> buffer(needed);
+    if (!sys::EnumPrintersA(flags, "", 2, buffer.data(), needed, &needed, &returned)) {
+        return;
+    }
+    const auto* printers = reinterpret_cast<const sys::PRINTER_INFO_2*>(buffer.data());
+    for (sys::Dword i = 0; i < returned; ++i) {
+        const char* name = printers[i].pPrinterName;
+        const char* port = printers[i].pPortName;
+        dialog.serialWorkListA.emplace_back(name != nullptr ? name : "");
+        dialog.serialWorkListB.emplace_back(port != nullptr ? port : "");
+    }
+}
+
+// The printers, other than the one being installed, that sit on a COM port.
+template <class F>
+void ForEachOtherComPrinter(InstallDialog& dialog, F f) {
+    const auto& names = dialog.serialWorkListA;
+    const auto& portsOf = dialog.serialWorkListB;
+    for (size_t i = 0; i < names.size() && i < portsOf.size(); ++i) {
+        if (StartsWith(portsOf[i], "COM") &&
+            strcasecmp(names[i].c_str(), dialog.serialSearch.printerName.c_str()) != 0) {
+            f(names[i], portsOf[i]);
+        }
+    }
+}
+
+void FreeSerialPorts(InstallDialog& dialog) {
+    dialog.serialSearch.portsFreed = true;
+    ForEachOtherComPrinter(dialog, [&](const std::string& name, const std::string&) {
+        dialog.SetPrinterPortRegistry(name, kFreePort);
+    });
+}
+
+void RestoreSerialPorts(InstallDialog& dialog) {
+    dialog.serialSearch.portsFreed = false;
+    ForEachOtherComPrinter(dialog, [&](const std::string& name, const std::string& port) {
+        dialog.SetPrinterPortRegistry(name, port);
+    });
+}
+
+void WritePortSettings(InstallDialog& dialog, const std::string& entry) {
+    const std::string text =
+        PortSettingsText(dialog.baudRate, dialog.parity, dialog.dataBits, dialog.stopBits);
+    sys::RegKey key;
+    if (sys::RegOpenKeyExA(sys::HkeyLocalMachine(), kPortsKey, 0, sys::key::SetValue,
+                           key.Receive()) != sys::err::Success) {
+        return;
+    }
+    if (sys::RegSetValueExA(key.Get(), entry.c_str(), 0, sys::reg::Sz,
+                            reinterpret_cast<const std::uint8_t*>(text.c_str()),
+                            static_cast<sys::Dword>(text.size())) != sys::err::Success) {
+        dialog.AppMessageBox(
+            "Error\xA3\xBA"
+            "Failed to set Registry",
+            ui::mb::Ok);
+    }
+}
+
+void Finish(InstallDialog& dialog, const std::string& status) {
+    dialog.statusText = status;
+    dialog.SetInstallButton("&Finish");
+    dialog.Refresh();
+    dialog.progressBar.SetPos(100);
+}
+
+// Opens the channel on the entry at serialPortIndex and, once its monitor runs, sends the
+// probe with timer 1 set to wait for the reply.
+Probe ProbeCurrentPort(InstallDialog& dialog) {
+    const std::string& entry = dialog.serialPorts[static_cast<size_t>(dialog.serialPortIndex)];
+    dialog.ShowStatus("Checking " + entry);
+    dialog.serialChannel.Close();
+    dialog.serialSearch.portNumber = PortNumberOf(entry);
+    if (dialog.serialChannel.Open(&dialog, dialog.serialSearch.portNumber, dialog.baudRate,
+                                  static_cast<char>(dialog.parity), dialog.dataBits,
+                                  dialog.stopBits, static_cast<sys::Dword>(dialog.serialEventMask),
+                                  kWriteBufferSize) != 1) {
+        return Probe::NotOpened;
+    }
+    if (dialog.serialChannel.StartMonitoring() != 1) {
+        return Probe::OpenedNotStarted;
+    }
+    // A reply seen before this probe (an earlier port, an earlier search) must not count.
+    dialog.serialResponseSeen = 0;
+    dialog.SetTimer(InstallDialog::kSerialTimer, kProbeWaitMs);
+    const bool receipt = dialog.selectedModel < catalog::kReceiptModelCount;
+    dialog.serialChannel.Write(receipt ? kReceiptProbe : kLabelProbe, 3);
+    return Probe::Sent;
+}
+
+void SinglePort(InstallDialog& dialog) {
+    const std::string& entry = dialog.serialPorts.front();
+    dialog.SetPrinterPortRegistry(dialog.serialSearch.printerName, entry);
+    dialog.RestartService("Spooler", 0);
+    if (dialog.baudRate <= 0) {
+        dialog.baudRate = kSinglePortBaudRate;  // 0 would be no rate at all
+    }
+    WritePortSettings(dialog, entry);
+    RestoreSerialPorts(dialog);
+    dialog.progressBar.SetPos(90);
+    dialog.RestartService("Spooler", 0);
+    dialog.portName = entry;
+    Finish(dialog, "The current printer port is " + entry + ",you can configure after finished");
+}
+
+void PortFound(InstallDialog& dialog) {
+    auto& search = dialog.serialSearch;
+    const std::string entry = dialog.serialPorts[static_cast<size_t>(dialog.serialPortIndex)];
+    dialog.KillTimer(InstallDialog::kSerialTimer);
+    search.probing = false;
+    char status[300];
+    std::snprintf(status, sizeof status, "%s %s", "The available printer port: ", entry.c_str());
+    dialog.ShowStatus(status);
+    dialog.serialChannel.Close();
+    dialog.SetPrinterPortRegistry(search.printerName, entry);
+    WritePortSettings(dialog, entry);
+    dialog.portName = entry;
+    dialog.progressBar.SetPos(80);
+    RestoreSerialPorts(dialog);
+    dialog.progressBar.SetPos(90);
+    dialog.RestartService("Spooler", 0);
+    dialog.SetInstallButton("&Finish");
+    dialog.Refresh();
+    dialog.progressBar.SetPos(100);
+}
+
+void NoPortAnswered(InstallDialog& dialog) {
+    dialog.serialChannel.Close();
+    dialog.KillTimer(InstallDialog::kSerialTimer);
+    dialog.serialSearch.probing = false;
+    dialog.progressBar.SetPos(80);
+    RestoreSerialPorts(dialog);
+    dialog.progressBar.SetPos(90);
+    dialog.RestartService("Spooler", 0);
+    Finish(dialog, "Cannot select a available port\xA1\xA3The current printer port is " +
+                       dialog.serialPorts.front() + ",you can configure after finished");
+}
+
+}  // namespace
+
+int PortNumberOf(const std::string& entry) {
+    if (!StartsWith(entry, "COM")) {
+        return 0;
+    }
+    const char* first = entry.c_str() + 3;
+    const char* last = entry.c_str() + entry.size();
+    if (const char* colon = std::strchr(first, ':')) {
+        last = colon;
+    }
+    int number = 0;
+    std::from_chars(first, last, number);
+    return number;
+}
+
+std::string PortSettingsText(int baudRate, int parity, int dataBits, int stopBits) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%d,%c,%d,%d", baudRate,
+                  std::tolower(static_cast<unsigned char>(parity)), dataBits, stopBits);
+    return text;
+}
+
+void StartSerialDetection(InstallDialog& dialog) {
+    auto& search = dialog.serialSearch;
+    if (search.probing || search.inStep) {
+        return;  // one search at a time
+    }
+    StepScope scope(search.inStep);
+    FillPrinterLists(dialog);
+    dialog.progressBar.SetPos(50);
+    search.printerName = dialog.GetDlgItemTextA(IDC_PRINTER_NAME);
+    if (dialog.serialPorts.empty()) {
+        install::CompleteInstallation(dialog);  // the installation stops before this
+        return;
+    }
+    if (dialog.serialPorts.size() == 1) {
+        SinglePort(dialog);
+        return;
+    }
+
+    SerialPromptDialog prompt(dialog.Handle());
+    const int result = static_cast<int>(prompt.DoModal());
+    dialog.Refresh();
+    const int rate = result - kRowChosen;
+    if (result == kCancelled || rate < 0 ||
+        rate >= static_cast<int>(SerialPromptDialog::kBaudRates.size())) {
+        Finish(dialog, "The current printer port is " + dialog.serialPorts.front() +
+                           " ,you can set that after the installation finished");
+        return;
+    }
+
+    FreeSerialPorts(dialog);
+    dialog.RestartService("Spooler", 0);
+    dialog.progressBar.SetPos(60);
+    dialog.baudRate = SerialPromptDialog::kBaudRates[static_cast<size_t>(rate)];
+    dialog.parity = 'N';
+    dialog.dataBits = 8;
+    dialog.stopBits = 1;
+    dialog.serialEventMask = 3;
+    dialog.serialPortIndex = 0;
+
+    for (; dialog.serialPortIndex < static_cast<int>(dialog.serialPorts.size());
+         ++dialog.serialPortIndex) {
+        if (ProbeCurrentPort(dialog) == Probe::Sent) {
+            search.probing = true;
+            dialog.progressBar.SetPos(100);
+            return;
+        }
+    }
+    dialog.serialChannel.Close();
+    RestoreSerialPorts(dialog);
+    dialog.progressBar.SetPos(90);
+    dialog.RestartService("Spooler", 0);
+    Finish(dialog, "Cannot select a available port.The current printer port is " +
+                       dialog.serialPorts.front() + ",you can configure after finished");
+}
+
+void SerialTimerStep(InstallDialog& dialog) {
+    auto& search = dialog.serialSearch;
+    if (!search.probing || search.inStep) {
+        return;  // no search, or one step already runs underneath this nested loop
+    }
+    StepScope scope(search.inStep);
+    if (dialog.serialResponseSeen != 0) {
+        PortFound(dialog);
+        return;
+    }
+    ++dialog.serialPortIndex;
+    if (dialog.serialPortIndex >= static_cast<int>(dialog.serialPorts.size())) {
+        NoPortAnswered(dialog);
+        return;
+    }
+    switch (ProbeCurrentPort(dialog)) {
+        case Probe::Sent:
+            break;
+        case Probe::OpenedNotStarted:
+            dialog.serialChannel.Close();
+            dialog.SetTimer(InstallDialog::kSerialTimer, kSkipWaitMs);
+            break;
+        case Probe::NotOpened:
+            dialog.SetTimer(InstallDialog::kSerialTimer, kSkipWaitMs);
+            break;
+    }
+}
+
+void EndSerialSearch(InstallDialog& dialog) {
+    auto& search = dialog.serialSearch;
+    dialog.KillTimer(InstallDialog::kSerialTimer);
+    search.probing = false;
+    dialog.serialChannel.Close();
+    if (search.portsFreed) {
+        RestoreSerialPorts(dialog);
+        dialog.RestartService("Spooler", 0);
+    }
+}
+
+}  // namespace ports

@@ -1,0 +1,38 @@
+// Serial port auto-detection: the baud prompt, other printers' COM ports freed and given back,
+// the timer-driven probe of each serial port, and the port's line settings in the port table.
+#pragma once
+
+#include <string>
+
+class InstallDialog;
+
+namespace ports {
+
+// What a search keeps beyond the dialog's members.
+struct SerialSearch {
+    bool probing = false;     // timer 1 carries the search on
+    bool inStep = false;      // a step runs: a timer fired in its nested modal loop is ignored
+    bool portsFreed = false;  // other printers sit on "LPT1:" and are owed their own ports
+    int portNumber = 0;       // n of the COMn being tried
+    std::string printerName;
+};
+
+inline constexpr unsigned kProbeWaitMs = 700;  // a port that was opened and sent the probe
+inline constexpr unsigned kSkipWaitMs = 1;     // past a port that could not be opened
+// The single-port path asks for no rate: it writes the prompt's default one.
+inline constexpr int kSinglePortBaudRate = 19200;
+
+// The serial flow entry, after the printer was added on the first serial port. Returns once
+// the search runs on the timer, or when it ended without one.
+void StartSerialDetection(InstallDialog& dialog);
+// One step of the search, from the dialog's WM_TIMER.
+void SerialTimerStep(InstallDialog& dialog);
+// The window closes while a search runs: stop probing, give every other printer its port back.
+void EndSerialSearch(InstallDialog& dialog);
+
+// n of an entry "COMn:" (0 when there is none).
+int PortNumberOf(const std::string& entry);
+// The port table's text: "%d,%c,%d,%d" with the parity letter in lower case.
+std::string PortSettingsText(int baudRate, int parity, int dataBits, int stopBits);
+
+}  // namespace ports
