@@ -868,6 +868,13 @@ int WaitCommEvent(void* file, Dword* events, OVERLAPPED* overlapped) {
     // 87: one wait at a time, and no wait without events to wait for (the serial driver's
     // STATUS_INVALID_PARAMETER), and an overlapped handle needs its OVERLAPPED.
     if (port->wait || port->mask == 0 || (port->overlapped && overlapped == nullptr)) {
+        // The event was set non-signalled before the request began (documented for the
+        // OVERLAPPED's hEvent); a request refused at once leaves it so.
+        if (overlapped != nullptr) {
+            if (auto* e = FindEvent(overlapped->hEvent)) {
+                e->signalled = false;
+            }
+        }
         SetLastError(err::InvalidParameter);
         return 0;
     }
