@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/Security.h"
+#include "platform/Handle.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ int CloseIfSet(void*& handle) {
 
 }  // namespace
 
-SerialChannel::SerialChannel() = default;
+SerialChannel::SerialChannel(sys::Dword monitorWaitMs) : monitorWaitMs_(monitorWaitMs) {}
 
 SerialChannel::~SerialChannel() {
     Close();
@@ -46,8 +46,8 @@ bool SerialChannel::EndMonitor() {
     if (monitor_->Running() && shutdownEvent_ != nullptr) {
         sys::SetEvent(shutdownEvent_);
     }
-    const bool ended = owner_ != nullptr ? owner_->WaitForThread(*monitor_, kMonitorWaitMs)
-                                         : monitor_->Wait(kMonitorWaitMs);
+    const bool ended = owner_ != nullptr ? owner_->WaitForThread(*monitor_, monitorWaitMs_)
+                                         : monitor_->Wait(monitorWaitMs_);
     if (!ended) {
         return false;
     }
@@ -291,15 +291,20 @@ void SerialChannel::Notify(unsigned message, ui::WParam wParam) {
     }
 }
 
+std::string SerialChannel::ComposeReport(const char* function, const char* systemText, int port) {
+    char text[kReportSize];
+    // snprintf cuts a long system text at the buffer's end; it never writes past it.
+    if (std::snprintf(text, sizeof text,
+                      "WARNING:  %s Failed with the following error: \n%s\nPort: %d\n", function,
+                      systemText, port) < 0) {
+        return {};
+    }
+    return text;
+}
+
 void SerialChannel::ReportError(const char* function, sys::Dword error) const {
     char system[512] = {};
     sys::FormatMessageA(error, system, sizeof system);
-    char text[kReportSize];
-    // A long system text is cut to the buffer (snprintf), never written past it.
-    if (std::snprintf(text, sizeof text,
-                      "WARNING:  %s Failed with the following error: \n%s\nPort: %d\n", function,
-                      system, portNumber_) < 0) {
-        return;
-    }
-    ui::MessageBoxA(nullptr, text, "Application Error", ui::mb::IconStop);
+    ui::MessageBoxA(nullptr, ComposeReport(function, system, portNumber_), "Application Error",
+                    ui::mb::IconStop);
 }

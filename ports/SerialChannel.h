@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/Serial.h"
@@ -28,7 +29,7 @@ class SerialChannel {
     // or write under the one-second timeouts set at open.
     static constexpr sys::Dword kMonitorWaitMs = 5000;
 
-    SerialChannel();
+    explicit SerialChannel(sys::Dword monitorWaitMs = kMonitorWaitMs);
     virtual ~SerialChannel();
     SerialChannel(const SerialChannel&) = delete;
     SerialChannel& operator=(const SerialChannel&) = delete;
@@ -47,6 +48,9 @@ class SerialChannel {
     bool IsOpen() const;
     int PortNumber() const { return portNumber_; }
 
+    // The error report's text, composed in its 200-byte buffer: a long system text is cut.
+    static std::string ComposeReport(const char* function, const char* systemText, int port);
+
   private:
     void Monitor();
     void ReceiveStep();
@@ -58,6 +62,7 @@ class SerialChannel {
     bool EndMonitor();
     void CloseEvents();
 
+    sys::Dword monitorWaitMs_;
     sys::Dword writeLength_ = 1;
     void* port_ = nullptr;
     std::unique_ptr<sys::Thread> monitor_;

@@ -163,7 +163,6 @@ void PortFound(InstallDialog& dialog) {
     auto& search = dialog.serialSearch;
     const std::string entry = dialog.serialPorts[static_cast<size_t>(dialog.serialPortIndex)];
     dialog.KillTimer(InstallDialog::kSerialTimer);
-    search.probing = false;
     char status[300];
     std::snprintf(status, sizeof status, "%s %s", "The available printer port: ", entry.c_str());
     dialog.ShowStatus(status);
@@ -178,18 +177,19 @@ void PortFound(InstallDialog& dialog) {
     dialog.SetInstallButton("&Finish");
     dialog.Refresh();
     dialog.progressBar.SetPos(100);
+    search.probing = false;
 }
 
 void NoPortAnswered(InstallDialog& dialog) {
     dialog.serialChannel.Close();
     dialog.KillTimer(InstallDialog::kSerialTimer);
-    dialog.serialSearch.probing = false;
     dialog.progressBar.SetPos(80);
     RestoreSerialPorts(dialog);
     dialog.progressBar.SetPos(90);
     dialog.RestartService("Spooler", 0);
     Finish(dialog, "Cannot select a available port\xA1\xA3The current printer port is " +
                        dialog.serialPorts.front() + ",you can configure after finished");
+    dialog.serialSearch.probing = false;
 }
 
 }  // namespace
