@@ -176,6 +176,9 @@ TEST_F(SerialDetectionTest, TwoPortsWithThePrinterOnTheSecond) {
     ASSERT_TRUE(com1 && com2 && found);
     EXPECT_EQ(*com2 - *com1, 700u);
     EXPECT_EQ(*found - *com2, 700u);
+    // Flow start, "&Yes", search running; then found, ports given back, spooler restarted.
+    EXPECT_EQ(sim::ui::Control(D, IDC_PROGRESS)->positions,
+              (std::vector<int>{50, 60, 100, 80, 90, 100}));
     ExpectFinished();
 }
 
@@ -236,6 +239,8 @@ TEST_F(SerialDetectionTest, NoPortAnswersAndThePrinterKeepsTheFirst) {
     EXPECT_EQ(Status(),
               kNoPortDot + "The current printer port is COM1:,you can configure after finished");
     EXPECT_EQ(PortsValue("COM2:"), "9600,n,8,1");
+    EXPECT_EQ(sim::ui::Control(D, IDC_PROGRESS)->positions,
+              (std::vector<int>{50, 60, 100, 80, 90, 100}));
     ExpectFinished();
 }
 
@@ -296,6 +301,7 @@ TEST_F(SerialDetectionTest, ASinglePortNeedsNoPromptAndGetsTheDefaultRate) {
     EXPECT_EQ(PortsValue("COM1:"), "19200,n,8,1");
     EXPECT_EQ(PortOf(kOther), "COM3:");
     EXPECT_EQ(Status(), "The current printer port is COM1:,you can configure after finished");
+    EXPECT_EQ(sim::ui::Control(D, IDC_PROGRESS)->positions, (std::vector<int>{50, 90, 100}));
     ExpectFinished();
 }
 
