@@ -10,9 +10,12 @@
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimSpooler.h"
 #include "res/resource.h"
+#include "tests/unit/InstallTestSupport.h"
 #include "tests/unit/SimFixture.h"
 
 namespace {
+
+using namespace install_test;
 
 constexpr int D = IDD_INSTALL;
 constexpr int kParallelDialog = IDD_PARALLEL_PORTS;
@@ -20,86 +23,12 @@ constexpr int kTcpipDialog = IDD_TCPIP_PORTS;
 const char* const kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 const char* const kTcpipMonitor = "Standard TCP/IP Port";
 
-// The main dialog with a record of every status line it showed, in order.
-class RecordingDialog : public InstallDialog {
-  public:
-    std::vector<std::string> statuses;
-
+class ReceiptInstallTest : public install_test::InstallTest {
   protected:
-    bool OnMessage(unsigned message, ui::WParam wParam, ui::LParam lParam,
-                   ui::LResult& result) override {
-        if (message == ui::RegisterWindowMessageA("MyUpdateData") && wParam == 0 &&
-            (statuses.empty() || statuses.back() != statusText)) {
-            statuses.push_back(statusText);
-        }
-        return InstallDialog::OnMessage(message, wParam, lParam, result);
-    }
-};
-
-bool InstallEnabled() {
-    auto c = sim::ui::Control(D, IDC_INSTALL);
-    return c && c->enabled;
-}
-
-std::string Text(int id) {
-    return sim::ui::Control(D, id)->text;
-}
-
-bool Contains(const std::vector<std::string>& list, const std::string& item) {
-    return std::find(list.begin(), list.end(), item) != list.end();
-}
-
-class ReceiptInstallTest : public SimTest {
-  protected:
-    void SetUp() override {
-        SimTest::SetUp();
-        // One section per model, so the combo index is the catalogue index.
-        std::string catalogue;
-        for (int i = 0; i < catalog::kModelCount; ++i) {
-            const auto name = i < catalog::kReceiptModelCount
-                                  ? catalog::ReceiptDriverName(i)
-                                  : catalog::LabelDriverName(i - catalog::kReceiptModelCount);
-            catalogue +=
-                "[Model " + std::to_string(i) + "]\nPrintName1=" + std::string(name) + "\n";
-        }
-        WriteFile("C:\\DriverName.cfg", catalogue);
-        for (const char* arch : {"x86", "x64"}) {
-            const std::string dir = std::string("C:\\Ticket\\") + arch + "\\";
-            for (int row = 0; row < 5; ++row) {
-                WriteFile(dir + std::string(catalog::ReceiptModuleStem(row)) + ".DLL", "module");
-            }
-            for (int i = 0; i < catalog::kReceiptModelCount; ++i) {
-                WriteFile(dir + std::string(catalog::ReceiptGpdStem(i)) + ".GPD", "gpd");
-            }
-            for (const char* file : catalog::UniDrvFiles()) {
-                WriteFile(dir + file, "unidrv");
-            }
-        }
-    }
-
-    // Picks the model and port type, presses Install; `portDialog` scripts what follows.
-    void Install(RecordingDialog& dialog, int model, int portType,
-                 const std::function<void()>& portDialog = {}) {
-        sim::ui::WaitUntil(D, InstallEnabled, "the worker to enable Install");
-        sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, model);
-        sim::ui::SelectListRow(D, IDC_PORT_TYPES, portType);
-        sim::ui::Click(D, IDC_INSTALL);
-        if (portDialog) {
-            portDialog();
-        }
-        sim::ui::Close(D);
-        dialog.DoModal();
-    }
-
     static std::optional<std::string> DefaultPrinter() {
         return sim::registry::GetString("HKCU", kWindowsKey, "Device");
     }
 };
-
-void ChooseParallelRow(int row) {
-    sim::ui::SelectListRow(kParallelDialog, IDC_PORT_LIST, row);
-    sim::ui::Click(kParallelDialog, IDC_PORTS_OK);
-}
 
 }  // namespace
 
@@ -235,10 +164,7 @@ TEST_F(ReceiptInstallTest, AFailedDriverOffersRetryWhichLeavesReinstall) {
     Install(dialog, 0, 2, [] { ChooseParallelRow(0); });
     const auto boxes = sim::ui::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text,
-              "Failed to add the driver 2\r\n\r\nClick Retry:You can retry\r\nClick "
-              "Cancel\xA3\xBA"
-              "exit and abort installation");
+    EXPECT_EQ(boxes[0].text, DriverFailedText(2));
     EXPECT_EQ(boxes[0].caption, "Error");
     EXPECT_EQ(boxes[0].flags, ui::mb::RetryCancel);
     EXPECT_EQ(Text(IDC_INSTALL), "Reinstall");
