@@ -14,14 +14,16 @@
 #include "platform/sim/SimSpooler.h"
 #include "res/resource.h"
 #include "tests/unit/InstallTestSupport.h"
-#include "tests/unit/SimFixture.h"
 
 namespace {
 
-using namespace install_test;
+using installtest::ChooseParallelRow;
+using installtest::D;
+using installtest::DriverFailedText;
+using installtest::InstallEnabled;
+using installtest::RecordingDialog;
+using installtest::Text;
 
-constexpr int D = IDD_INSTALL;
-constexpr int kParallelDialog = IDD_PARALLEL_PORTS;
 constexpr int kFirstLabel = catalog::kReceiptModelCount;
 const char* const kMonitor = "Advanced Language Monitor";
 const char* const kX86 = "Windows NT x86";
@@ -39,7 +41,7 @@ std::vector<std::string> InstalledDependents(bool x64, const std::string& stem) 
     return names;
 }
 
-class LabelInstallTest : public install_test::InstallTest {
+class LabelInstallTest : public installtest::InstallTest {
   protected:
     static std::vector<std::string> DriverDirectoryFiles(bool x64) {
         std::vector<std::string> names;

@@ -4,31 +4,35 @@
 #include <string>
 #include <vector>
 
-#include "app/InstallDialog.h"
-#include "catalog/ModelTables.h"
 #include "install/InstallReceiptPrinter.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimSpooler.h"
-#include "res/resource.h"
 #include "tests/unit/InstallTestSupport.h"
-#include "tests/unit/SimFixture.h"
 
 namespace {
 
-using namespace install_test;
+using installtest::Contains;
+using installtest::D;
+using installtest::InstallEnabled;
+using installtest::RecordingDialog;
+using installtest::Text;
 
-constexpr int D = IDD_INSTALL;
 constexpr int kParallelDialog = IDD_PARALLEL_PORTS;
 constexpr int kTcpipDialog = IDD_TCPIP_PORTS;
 const char* const kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 const char* const kTcpipMonitor = "Standard TCP/IP Port";
 
-class ReceiptInstallTest : public install_test::InstallTest {
+class ReceiptInstallTest : public installtest::InstallTest {
   protected:
     static std::optional<std::string> DefaultPrinter() {
         return sim::registry::GetString("HKCU", kWindowsKey, "Device");
     }
 };
+
+void ChooseParallelRow(int row) {
+    sim::ui::SelectListRow(kParallelDialog, IDC_PORT_LIST, row);
+    sim::ui::Click(kParallelDialog, IDC_PORTS_OK);
+}
 
 }  // namespace
 
@@ -164,7 +168,10 @@ TEST_F(ReceiptInstallTest, AFailedDriverOffersRetryWhichLeavesReinstall) {
     Install(dialog, 0, 2, [] { ChooseParallelRow(0); });
     const auto boxes = sim::ui::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, DriverFailedText(2));
+    EXPECT_EQ(boxes[0].text,
+              "Failed to add the driver 2\r\n\r\nClick Retry:You can retry\r\nClick "
+              "Cancel\xA3\xBA"
+              "exit and abort installation");
     EXPECT_EQ(boxes[0].caption, "Error");
     EXPECT_EQ(boxes[0].flags, ui::mb::RetryCancel);
     EXPECT_EQ(Text(IDC_INSTALL), "Reinstall");
