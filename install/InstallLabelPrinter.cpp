@@ -3,6 +3,8 @@
 // monitor, then the printer (shared with the receipt path).
 #include "install/InstallLabelPrinter.h"
 
+#include <utility>
+
 #include "app/InstallDialog.h"
 #include "catalog/ModelTables.h"
 #include "install/AddPrinter.h"
@@ -71,7 +73,11 @@ std::vector<std::string> LabelDependentFiles(bool x64, int labelIndex) {
     for (const char* language : catalog::LabelFiles(x64).subspan(3)) {
         names.push_back(std::string("\\") + language);
     }
-    names.push_back("\\" + std::string(catalog::LabelDataStem(labelIndex)) + ".BA0");
+    // Appended in place: GCC 12 -Wrestrict misreads a "\\" + string + ".BA0" chain.
+    std::string ba0 = "\\";
+    ba0 += catalog::LabelDataStem(labelIndex);
+    ba0 += ".BA0";
+    names.push_back(std::move(ba0));
     return names;
 }
 
