@@ -70,6 +70,7 @@ if ! ms=$(flow_ready 60000); then
 fi
 echo "ready: &Install enabled ${ms} ms after the window appeared"
 flow_pick_driver "$model" || stop "\"$model\" is not in the driver list"
+e2e_probe select "$FLOW_MAIN" "$(e2e_id IDC_PORT_TYPES)" "$FLOW_ROW_PARALLEL" >/dev/null
 e2e_screenshot installer-form
 flow_parallel_dialog 30000 >/dev/null || stop "the parallel port dialog did not appear"
 flow_choose_port 0 || stop "could not select the first parallel port"
@@ -79,7 +80,8 @@ if ! ms=$(flow_ok_until 90000 "&Finish"); then
 fi
 echo "installed: &Finish ${ms} ms after the port was chosen"
 e2e_screenshot installer-finished
-montage "$E2E_ARTIFACTS"/installer-{form,port-dialog,finished}.png -tile 3x1 -geometry 512x384+4+4 \
+# Trimmed to the dialogs: the rest of the screen is the empty desktop.
+montage -trim "$E2E_ARTIFACTS"/installer-{form,port-dialog,finished}.png -tile 3x1 -geometry +4+4 \
     -title "Thermal Driver Setup: $model on a parallel port" "$E2E_ARTIFACTS/installer-sheet.png" &&
     echo "contact sheet: $E2E_ARTIFACTS/installer-sheet.png"
 
