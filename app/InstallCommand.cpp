@@ -43,12 +43,11 @@ void InstallDialog::OnInstall() {
         installButton.EnableWindow(true);
         return;
     }
-    if (selectedModel >= ReceiptModelCount()) {
-        // The label installation takes over here once it is in place.
-        installButton.EnableWindow(true);
-        return;
+    if (selectedModel < ReceiptModelCount()) {
+        InstallReceiptPrinter();
+    } else {
+        InstallLabelPrinter();
     }
-    InstallReceiptPrinter();
     EnableDlgItem(ui::id::Cancel, false);
     UpdateData(false);
 }

@@ -43,6 +43,7 @@ class InstallDialog : public ui::Dialog {
     // in a file named after it.
     void RestartService(const std::string& serviceName, int mode);  // install/RestartService
     void InstallReceiptPrinter();                                   // install/InstallReceiptPrinter
+    void InstallLabelPrinter();                                     // install/InstallLabelPrinter
     void EnumeratePorts();                                          // ports/EnumeratePorts
     int ChooseParallelPort();                                       // ports/ChooseParallelPort
     int ChooseTcpipPort();                                          // ports/ChooseTcpipPort

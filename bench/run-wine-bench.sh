@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Wine measurements, printed and never asserted: the CPU cost of waiting for a service to restart,
-# the installer's control against busy polling; the time from Install to &Finish on the parallel path.
+# the installer's control against busy polling; for the receipt and the label paths the time from
+# start to &Install enabled and from Install to &Finish on the parallel path.
 # Usage: bench/run-wine-bench.sh   (after the win32 build and tools/package/build-package.sh)
 set -uo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -86,36 +87,48 @@ for variant in installer busy; do
     run_case "$v" SlowBench "$SLOW_ROUNDS"
 done
 
-echo
-echo "== Install click to &Finish, parallel port (dialog 137, row 1), $INSTALL_RUNS runs"
-main=$(python3 "$repo/tests/e2e/dialog_template.py" --inc "$repo/res/Dialogs.inc" \
-    --ids "$repo/res/resource.h" --dialog IDD_INSTALL --caption)
-parallel=$(python3 "$repo/tests/e2e/dialog_template.py" --inc "$repo/res/Dialogs.inc" \
-    --ids "$repo/res/resource.h" --dialog IDD_PARALLEL_PORTS --caption)
-IDC_INSTALL=$(e2e_id IDC_INSTALL)
+# shellcheck source=tests/e2e/install_flow.sh
+source "$repo/tests/e2e/install_flow.sh"
 run=$E2E_WORK/run
 e2e_stage_run_dir "$run"
 e2e_wine 60 reg add 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /f \
     </dev/null >/dev/null 2>&1
-printf '%-4s %16s %16s %12s\n' run "Install->dialog" "Ok->&Finish" "sum ms"
-for ((i = 1; i <= INSTALL_RUNS; i++)); do
-    (cd "$run" && exec env WINEDEBUG=-all timeout -k 5 120 wine DriverInstaller.exe) \
-        >"$E2E_WORK/app.log" 2>&1 &
-    app=$!
-    e2e_probe waitready "$main" "$IDC_INSTALL" 60000 >/dev/null || {
-        echo "error: the installer did not get ready" >&2
-        kill "$app" 2>/dev/null
-        break
-    }
-    e2e_probe select "$main" "$(e2e_id IDC_PORT_TYPES)" 2
-    to_dialog=$(e2e_probe clickuntil "$main" "$IDC_INSTALL" 30000 "$parallel") || to_dialog=timeout
-    e2e_probe select "$parallel" "$(e2e_id IDC_PORT_LIST)" 1
-    to_finish=$(e2e_probe clickuntil "$parallel" "$(e2e_id IDC_PORTS_OK)" 60000 "$main" \
-        "$IDC_INSTALL" "&Finish") || to_finish=timeout
-    printf '%-4s %16s %16s %12s\n' "$i" "$to_dialog" "$to_finish" \
-        "$([[ $to_dialog$to_finish =~ ^[0-9]+$ ]] && echo $((to_dialog + to_finish)))"
-    e2e_probe click "$main" "$IDC_INSTALL"
-    timeout 30 tail --pid="$app" -f /dev/null || kill "$app" 2>/dev/null
-done
-echo "(runs after the first replace the printer of the same name; each includes the installer's"
-echo " fixed 500 ms pause before &Finish and the probe's 25 ms polling)"
+
+# One installation a row: start to &Install enabled (wall clock, from the launch), the Install
+# click to dialog 137, and its &Ok to &Finish (the probe's own clocks).
+bench_install() {
+    local kind=$1 model=$2 i t0 ready to_dialog to_finish
+    echo
+    echo "== $kind ($model): start to &Install enabled, Install click to &Finish on the parallel"
+    echo "   port (dialog 137, row 1), $INSTALL_RUNS runs"
+    printf '%-4s %14s %16s %14s %18s\n' run "start->ready" "Install->dialog" "Ok->&Finish" \
+        "Install->&Finish"
+    for ((i = 1; i <= INSTALL_RUNS; i++)); do
+        t0=$(date +%s%N)
+        (cd "$run" && exec env WINEDEBUG=-all timeout -k 5 120 wine DriverInstaller.exe) \
+            >"$E2E_WORK/app.log" 2>&1 &
+        FLOW_APP=$!
+        if ! e2e_probe waitready "$FLOW_MAIN" "$IDC_INSTALL" 60000 >/dev/null; then
+            echo "error: the installer did not get ready" >&2
+            kill "$FLOW_APP" 2>/dev/null
+            return 1
+        fi
+        ready=$((($(date +%s%N) - t0) / 1000000))
+        flow_pick_driver "$model" >/dev/null || return 1
+        to_dialog=$(flow_parallel_dialog 30000) || to_dialog=timeout
+        flow_choose_port 1 >/dev/null
+        to_finish=$(flow_ok_until 60000 "&Finish") || to_finish=timeout
+        printf '%-4s %14s %16s %14s %18s\n' "$i" "$ready" "$to_dialog" "$to_finish" \
+            "$([[ $to_dialog$to_finish =~ ^[0-9]+$ ]] && echo $((to_dialog + to_finish)))"
+        e2e_probe click "$FLOW_MAIN" "$IDC_INSTALL" >/dev/null
+        flow_wait_end 30 || kill "$FLOW_APP" 2>/dev/null
+    done
+}
+IDC_INSTALL=$(e2e_id IDC_INSTALL)
+bench_install receipt "TR-210 Series"
+echo "(each receipt run includes the fixed 500 ms pause before &Finish)"
+bench_install label "LB-200 Label"
+echo "(each label run includes the fixed 100 ms pause before &Finish, the monitor's deletion and"
+echo " a spooler restart from the second run on, when the monitor of the run before is there)"
+echo "(start->ready includes Wine's process start and the probe's 25 ms polling; runs after the"
+echo " first replace the printer of the same name)"

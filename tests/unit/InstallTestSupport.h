@@ -45,8 +45,21 @@ inline bool Contains(const std::vector<std::string>& list, const std::string& it
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
+// The driver failure's Retry/Cancel text for an error code.
+inline std::string DriverFailedText(int error) {
+    return "Failed to add the driver " + std::to_string(error) +
+           "\r\n\r\nClick Retry:You can retry\r\nClick Cancel\xA3\xBA"
+           "exit and abort installation";
+}
+
+inline void ChooseParallelRow(int row) {
+    sim::ui::SelectListRow(IDD_PARALLEL_PORTS, IDC_PORT_LIST, row);
+    sim::ui::Click(IDD_PARALLEL_PORTS, IDC_PORTS_OK);
+}
+
 // A fresh machine holding the unpacked package: the catalogue with one section per model (so
-// the combo index is the catalogue index) and the receipt driver files of both architectures.
+// the combo index is the catalogue index) and the receipt and label driver files of both
+// architectures; the label monitor modules export the entry point the spooler calls.
 class InstallTest : public SimTest {
   protected:
     void SetUp() override {
@@ -71,12 +84,25 @@ class InstallTest : public SimTest {
             for (const char* file : catalog::UniDrvFiles()) {
                 WriteFile(dir + file, "unidrv");
             }
+            const std::string barcode = std::string("C:\\Barcode\\") + arch + "\\";
+            const auto files = catalog::LabelFiles(arch == std::string("x64"));
+            WriteFile(barcode + files[0], "MZ ... InitializePrintMonitor2 ...");
+            for (const char* file : files.subspan(1)) {
+                WriteFile(barcode + file, "label module");
+            }
+        }
+        WriteFile("C:\\Barcode\\Common\\THERMAL.chm", "help");
+        for (int i = 0; i < catalog::kLabelModelCount; ++i) {
+            const std::string stem(catalog::LabelDataStem(i));
+            WriteFile("C:\\Barcode\\Common\\" + stem + ".BA0", "ba0");
+            WriteFile("C:\\Barcode\\Common\\" + stem + ".DAT", "dat");
         }
     }
 
-    // Picks the model and port type, presses Install; `portDialog` scripts what follows.
-    static void Install(RecordingDialog& dialog, int model, int portType,
-                        const std::function<void()>& portDialog = {}) {
+    // Picks the model and port type, presses Install; `portDialog` scripts what follows. With
+    // `close`, the close box ends the dialog once the script has run. The dialog's result.
+    static int Install(RecordingDialog& dialog, int model, int portType,
+                       const std::function<void()>& portDialog = {}, bool close = true) {
         sim::ui::WaitUntil(D, InstallEnabled, "the worker to enable Install");
         sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, model);
         sim::ui::SelectListRow(D, IDC_PORT_TYPES, portType);
@@ -84,8 +110,10 @@ class InstallTest : public SimTest {
         if (portDialog) {
             portDialog();
         }
-        sim::ui::Close(D);
-        dialog.DoModal();
+        if (close) {
+            sim::ui::Close(D);
+        }
+        return static_cast<int>(dialog.DoModal());
     }
 };
 

@@ -478,6 +478,27 @@ int cmdSetText(std::string_view caption, int id, const std::string& text) {
 
 // Selects one row of a list view in another process and makes it the focused one; the other
 // rows lose their selection. LVITEM is not marshalled, so it goes through the target's memory.
+// Picks a combo box entry as the user would: the selection, then CBN_SELCHANGE to the owner.
+int cmdPick(std::string_view caption, int id, int row) {
+    HWND c = requireItem(caption, id);
+    if (c == nullptr) {
+        return kNotFound;
+    }
+    DWORD_PTR count = 0;
+    DWORD_PTR now = 0;
+    if (!send(c, CB_GETCOUNT, 0, 0, &count) || row < 0 || row >= static_cast<int>(count) ||
+        !send(c, CB_SETCURSEL, static_cast<WPARAM>(row), 0, &now) || static_cast<int>(now) != row) {
+        std::fprintf(stderr, "uiprobe: no entry %d (combo box has %d)\n", row,
+                     static_cast<int>(count));
+        return kNotFound;
+    }
+    DWORD_PTR ignored = 0;
+    return send(GetParent(c), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                reinterpret_cast<LPARAM>(c), &ignored)
+               ? kOk
+               : kNotFound;
+}
+
 int cmdSelect(std::string_view caption, int id, int row) {
     HWND lv = requireItem(caption, id);
     if (lv == nullptr) {
@@ -658,6 +679,7 @@ int usage() {
         "       uiprobe enabled <caption> <id>\n"
         "       uiprobe settext <caption> <id> <text>\n"
         "       uiprobe select <caption> <list-view-id> <row>\n"
+        "       uiprobe pick <caption> <combo-id> <row>\n"
         "       uiprobe clicksync <caption> <id> <ms>    (3: still being handled)\n"
         "       uiprobe clickuntil <caption> <id> <ms> <target-caption> [<target-id> <text>]\n"
         "       uiprobe boxes\n"
@@ -733,6 +755,10 @@ int run(const std::vector<std::string>& a) {
         int id = num(2);
         int row = num(3);
         result = ok ? cmdSelect(caption, id, row) : kUsage;
+    } else if (is("pick", 4)) {
+        int id = num(2);
+        int row = num(3);
+        result = ok ? cmdPick(caption, id, row) : kUsage;
     } else if (is("clicksync", 4)) {
         int id = num(2);
         int ms = num(3);
