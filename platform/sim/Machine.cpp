@@ -111,6 +111,7 @@ void ResetMachine() {
     M().currentDirectory = "C:\\";
     M().failures.clear();
     M().calls.clear();
+    M().injected.clear();
     for (auto it = M().modules.begin(); it != M().modules.end();) {
         it = it->first == "kernel32.dll" ? std::next(it) : M().modules.erase(it);
     }
@@ -156,6 +157,7 @@ bool ShouldFail(const char* call) {
         --it->second.remaining;
     }
     sys::SetLastError(it->second.error);
+    ++M().injected[call];
     return true;
 }
 
@@ -163,6 +165,17 @@ int CallCount(const std::string& call) {
     std::lock_guard lock(M().mu);
     auto it = M().calls.find(call);
     return it == M().calls.end() ? 0 : it->second;
+}
+
+std::map<std::string, int> CallCounts() {
+    std::lock_guard lock(M().mu);
+    return M().calls;
+}
+
+int InjectedCount(const std::string& call) {
+    std::lock_guard lock(M().mu);
+    auto it = M().injected.find(call);
+    return it == M().injected.end() ? 0 : it->second;
 }
 
 void CountCall(const char* call) {

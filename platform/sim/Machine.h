@@ -28,6 +28,7 @@ struct Machine {
     std::string currentDirectory = "C:\\";
     std::map<std::string, Failure> failures;
     std::map<std::string, int> calls;
+    std::map<std::string, int> injected;          // failures that took effect, by call
     std::map<std::string, ModuleRecord> modules;  // by lower-case name
     std::atomic<sys::Dword> clock{1000};
     std::atomic<sys::Dword> slept{0};

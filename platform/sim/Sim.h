@@ -35,6 +35,9 @@ bool ShouldFail(const char* call);
 // Number of times each platform call was made since Reset.
 int CallCount(const std::string& call);
 void CountCall(const char* call);
+// Every call made since Reset with its count; how many injected failures of a call took effect.
+std::map<std::string, int> CallCounts();
+int InjectedCount(const std::string& call);
 
 // Thrown by a fake export to stand for a structured exception (an access violation) raised
 // inside an outside component; CallGuarded catches it.

@@ -87,6 +87,7 @@ struct State {
     std::vector<std::string> failures;
     std::uintptr_t nextHandle = 0x100;
     std::chrono::milliseconds stall{10000};
+    bool answerEveryBox = false;
     std::map<std::string, unsigned> registered;
 };
 
@@ -503,8 +504,10 @@ int MessageBoxA(WindowHandle owner, const std::string& text, const std::string& 
                     box.answer = id::Cancel;
                     break;
             }
-            S().failures.push_back("message box not scripted: \"" + text + "\" (caption \"" +
-                                   caption + "\"); the default button was taken");
+            if (!S().answerEveryBox) {
+                S().failures.push_back("message box not scripted: \"" + text + "\" (caption \"" +
+                                       caption + "\"); the default button was taken");
+            }
         }
         S().boxes.push_back(box);
     }
@@ -871,6 +874,7 @@ void Reset() {
     S().boxes.clear();
     S().failures.clear();
     S().stall = std::chrono::milliseconds(10000);
+    S().answerEveryBox = false;
 }
 
 namespace {
@@ -1061,6 +1065,11 @@ std::vector<std::string> Failures() {
         failures.push_back("script not finished; next: " + S().script.front().what);
     }
     return failures;
+}
+
+void AnswerEveryBox(bool on) {
+    std::lock_guard lock(S().mu);
+    S().answerEveryBox = on;
 }
 
 void SetStallTimeout(std::chrono::milliseconds timeout) {

@@ -1,0 +1,344 @@
+// The fault sweep: every complete flow run clean to learn the platform calls it makes, then once
+// per call with that call failing once and once with every call of that name failing; each run
+// must end without a hang, in a state the dialog allows, with other printers' ports and the
+// unpacked files as they should be.
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/sim/SimRegistry.h"
+#include "platform/sim/SimSerial.h"
+#include "platform/sim/SimSpooler.h"
+#include "tests/unit/InstallTestSupport.h"
+#include "tests/unit/PortTestSupport.h"
+
+namespace {
+
+using installtest::D;
+
+constexpr int kSerialPrompt = IDD_SERIAL_PROMPT;
+constexpr int kTcpipDialog = IDD_TCPIP_PORTS;
+const std::string kOther = "Kitchen";
+const std::string kPrintersKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+const sys::Dword kClockBound = 10 * 60 * 1000;  // simulated ms one flow may take
+
+// The error Windows gives when the call fails in a plausible way.
+sys::Dword ErrorFor(const std::string& call) {
+    static const std::map<std::string, sys::Dword> table = {
+        {"CreateFileA", 2},           {"LoadLibraryA", 126},  {"GetProcAddress", 127},
+        {"AddPrinterA", 1796},        {"SetPrinterA", 1796},  {"OpenPrinterA", 1801},
+        {"DeletePrinter", 5},         {"AddPortA", 1796},     {"DeletePortA", 1796},
+        {"ConfigurePortA", 1796},     {"MessageBoxA", 1400},  {"DialogBoxParamA", 1400},
+        {"SetTimer", 1400},           {"CreateThread", 8},    {"FindFirstFileA", 2},
+        {"RegOpenKeyExA", 2},         {"OpenServiceA", 1060}, {"WaitCommEvent", 995},
+        {"GetOverlappedResult", 995},
+    };
+    auto it = table.find(call);
+    return it == table.end() ? 5 : it->second;
+}
+
+// Calls the clean-up on close makes: when one fails, files may stay as on Windows.
+bool CleanupCall(const std::string& call) {
+    static const std::set<std::string> calls = {"DeleteFileA",        "RemoveDirectoryA",
+                                                "FindFirstFileA",     "FindNextFileA",
+                                                "GetFileAttributesA", "FindClose"};
+    return calls.count(call) > 0;
+}
+
+bool Allowed(const sim::ui::ControlState& install) {
+    return install.enabled &&
+           (install.text == "&Install" || install.text == "Reinstall" || install.text == "&Finish");
+}
+
+// One run's outcome as seen from its end.
+struct Outcome {
+    bool stateSeen = false;
+    bool stateAllowed = false;
+    std::string installText;
+};
+
+struct Flow {
+    std::string name;
+    std::function<void()> seed;                    // the machine's state beyond the package
+    std::function<void(Outcome&)> run;             // drives the flow and records `Outcome`
+    std::function<std::string()> finishedWrongly;  // non-empty: "&Finish" without the result
+};
+
+class FaultSweepTest : public installtest::InstallTest {
+  protected:
+    // A fresh machine with the package, another printer on COM1: and the flow's own state.
+    void Fresh(const Flow& flow) {
+        sim::Reset();
+        sim::ui::Reset();
+        SetUp();
+        sim::ui::SetStallTimeout(std::chrono::milliseconds(1000));
+        sim::ui::AnswerEveryBox(true);
+        sim::spooler::AddPrinter({kOther, "COM1:", "Other driver", "WinPrint", "RAW"});
+        if (flow.seed) {
+            flow.seed();
+        }
+    }
+
+    // Runs one flow; the defects it shows are appended to `defects`.
+    void RunOnce(const Flow& flow, const std::string& call, sys::Dword error, int count,
+                 std::vector<std::string>& defects) {
+        std::fprintf(stderr, "[sweep] %s / %s x%d\n", flow.name.c_str(), call.c_str(), count);
+        std::fflush(stderr);
+        Fresh(flow);
+        if (!call.empty()) {
+            sim::FailCall(call, error, count);
+        }
+        const sys::Dword start = sim::Now();
+        Outcome outcome;
+        flow.run(outcome);
+        sim::ClearFailures();
+        const std::string where = flow.name + " / " + (call.empty() ? "clean" : call) + " error " +
+                                  std::to_string(error) + " x" + std::to_string(count) + ": ";
+        auto defect = [&](const std::string& what) { defects.push_back(where + what); };
+        for (const auto& failure : sim::ui::Failures()) {
+            // A stall waiting for a scripted step of a dialog the fault kept from opening is
+            // the script's doing; any other stall is a hang of the product.
+            const bool stall = failure.find("stalled") != std::string::npos;
+            if (stall && failure.find("; waiting for: ") == std::string::npos) {
+                defect("hang: " + failure);
+            }
+        }
+        if (sim::Now() - start > kClockBound) {
+            defect("the simulated clock ran " + std::to_string(sim::Now() - start) + " ms");
+        }
+        if (outcome.stateSeen && !outcome.stateAllowed) {
+            defect("the dialog ended with Install \"" + outcome.installText +
+                   "\" in a state not allowed");
+        }
+        if (outcome.installText == "&Finish" && flow.finishedWrongly) {
+            if (auto wrong = flow.finishedWrongly(); !wrong.empty()) {
+                defect("\"&Finish\" shown but " + wrong);
+            }
+        }
+        const auto other = sim::spooler::FindPrinter(kOther);
+        const auto otherKey = sim::registry::GetString("HKLM", kPrintersKey + kOther, "Port");
+        if (!other || other->port != "COM1:" || (otherKey && *otherKey != "COM1:")) {
+            defect("the other printer's port is " + (other ? other->port : "gone") + " / " +
+                   otherKey.value_or("no key"));
+        }
+        if (!CleanupCall(call)) {
+            for (const char* path : {"C:\\Ticket", "C:\\Barcode", "C:\\DriverName.cfg"}) {
+                if (Exists(path)) {
+                    defect(std::string(path) + " left after the window closed");
+                }
+            }
+        }
+    }
+
+    // Clean run, then each call failing once and every call of that name failing.
+    int Sweep(const Flow& flow, std::vector<std::string>& defects) {
+        RunOnce(flow, "", 0, 0, defects);
+        std::vector<std::string> calls;
+        for (const auto& [name, count] : sim::CallCounts()) {
+            if (count > 0) {
+                calls.push_back(name);
+            }
+        }
+        int injected = 0;
+        for (const auto& call : calls) {
+            for (const int count : {1, -1}) {
+                RunOnce(flow, call, ErrorFor(call), count, defects);
+                // Fresh() of the next run resets the count: read it now.
+                if (sim::InjectedCount(call) > 0) {
+                    ++injected;
+                }
+            }
+        }
+        return injected;
+    }
+};
+
+// Press Install with the model and port type, run `port`, then look at the dialog and close it.
+void InstallFlow(Outcome& outcome, int model, int portType, const std::function<void()>& port) {
+    installtest::RecordingDialog dialog;
+    sim::ui::WaitUntil(D, installtest::InstallEnabled, "the worker to enable Install");
+    sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, model);
+    sim::ui::SelectListRow(D, IDC_PORT_TYPES, portType);
+    sim::ui::Click(D, IDC_INSTALL);
+    if (port) {
+        port();
+    }
+    sim::ui::Call(D, [&outcome] {
+        const auto install = sim::ui::Control(D, IDC_INSTALL);
+        outcome.stateSeen = true;
+        outcome.installText = install->text;
+        outcome.stateAllowed = Allowed(*install);
+    });
+    sim::ui::Close(D);
+    dialog.DoModal();
+}
+
+// A flow run on the main dialog's thread once Install is enabled, then the state as above.
+void InDialog(Outcome& outcome, const std::function<void(InstallDialog&)>& body,
+              const std::function<void()>& nested = {}) {
+    porttest::CountingDialog dialog;
+    porttest::InMainDialog(
+        dialog,
+        [&] {
+            body(dialog);
+            const auto install = sim::ui::Control(D, IDC_INSTALL);
+            outcome.stateSeen = true;
+            outcome.installText = install->text;
+            outcome.stateAllowed = Allowed(*install);
+        },
+        nested);
+}
+
+void SeedSerial(bool answering) {
+    sim::registry::SetString("HKLM", "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\Serial1",
+                             "COM2");
+    sim::serial::AddPort(2);
+    if (answering) {
+        sim::serial::AddReply(2, {0x10, 0x04, 0x01}, {0x12}, 40, 19200);
+    }
+}
+
+void SeedUsb() {
+    for (const char* port : {"USB001", "USB002"}) {
+        sim::spooler::AddPort({port, "USB Monitor", "Virtual printer port for USB"});
+    }
+    sim::spooler::SetPrinterOnlineAt("USB002");
+}
+
+std::vector<Flow> Flows() {
+    std::vector<Flow> flows;
+    flows.push_back(
+        {"preparation", nullptr, [](Outcome& o) { InDialog(o, [](InstallDialog&) {}); }, nullptr});
+    const char* types[] = {"serial", "USB", "parallel", "TCP/IP"};
+    for (const bool label : {false, true}) {
+        const int model = label ? catalog::kReceiptModelCount : 0;
+        const std::string driver(label ? catalog::LabelDriverName(0)
+                                       : catalog::ReceiptDriverName(0));
+        for (int type = 0; type < 4; ++type) {
+            Flow f;
+            f.name = std::string(label ? "label" : "receipt") + " on " + types[type];
+            f.seed = [type] {
+                if (type == 0) {
+                    SeedSerial(true);
+                } else if (type == 1) {
+                    SeedUsb();
+                } else if (type == 3) {
+                    sim::spooler::ScriptAddPort("IP_10.0.0.7");
+                }
+            };
+            f.run = [model, type](Outcome& o) {
+                InstallFlow(o, model, type, [type] {
+                    if (type == 0) {
+                        sim::ui::Click(kSerialPrompt, IDC_PROMPT_YES);
+                        sim::ui::AdvanceClock(D, 1500);
+                    } else if (type == 2) {
+                        installtest::ChooseParallelRow(0);
+                    }
+                });
+            };
+            f.finishedWrongly = [driver]() -> std::string {
+                for (const auto& p : sim::spooler::Printers()) {
+                    if (p.driver == driver) {
+                        return "";
+                    }
+                }
+                return "no printer with the driver " + driver;
+            };
+            flows.push_back(f);
+        }
+    }
+    auto tcpip = [](const std::string& name, int button) {
+        Flow f;
+        f.name = "TCP/IP dialog " + name;
+        f.seed = [] {
+            porttest::AddTcpipPort("IP_1");
+            porttest::AddTcpipPort("IP_2");
+            sim::spooler::ScriptAddPort("IP_3");
+            sim::spooler::ScriptConfigurePort(true);
+        };
+        f.run = [button](Outcome& o) {
+            InDialog(
+                o,
+                [](InstallDialog& d) {
+                    d.tcpipPorts = {"IP_1", "IP_2"};
+                    d.ChooseTcpipPort();
+                },
+                [button] {
+                    sim::ui::SelectListRow(kTcpipDialog, IDC_PORT_LIST, 1);
+                    sim::ui::Click(kTcpipDialog, button);
+                    sim::ui::Click(kTcpipDialog, IDC_PORTS_OK);
+                });
+        };
+        return f;
+    };
+    flows.push_back(tcpip("add", IDC_ADD_PORT));
+    flows.push_back(tcpip("configure", IDC_CONFIGURE_PORT));
+    flows.push_back(tcpip("delete", IDC_DELETE_PORT));
+    for (const bool answering : {true, false}) {
+        Flow f;
+        f.name = answering ? "serial search, printer answering" : "serial search, no printer";
+        f.seed = [answering] {
+            SeedSerial(answering);
+            sim::spooler::AddPrinter(
+                {"Serial Receipt", "COM2:", "TR-210 Series", "WinPrint", "RAW"});
+        };
+        f.run = [](Outcome& o) {
+            InDialog(
+                o,
+                [](InstallDialog& d) {
+                    d.serialPorts = {"COM1:", "COM2:"};
+                    d.selectedModel = 0;
+                    d.SetDlgItemTextA(IDC_PRINTER_NAME, "Serial Receipt");
+                    d.DetectSerialPort();
+                },
+                [] {
+                    sim::ui::Click(kSerialPrompt, IDC_PROMPT_YES);
+                    sim::ui::AdvanceClock(D, 1500);
+                });
+        };
+        flows.push_back(f);
+    }
+    {
+        Flow f;
+        f.name = "USB search";
+        f.seed = [] {
+            SeedUsb();
+            sim::spooler::AddPrinter(
+                {"TR-210 Series", "USB001", "TR-210 Series", "WinPrint", "RAW"});
+        };
+        f.run = [](Outcome& o) {
+            InDialog(o, [](InstallDialog& d) {
+                d.SetDlgItemTextA(IDC_PRINTER_NAME, "TR-210 Series");
+                d.usbPorts = {"USB001", "USB002"};
+                d.SelectUsbPort();
+            });
+        };
+        flows.push_back(f);
+    }
+    return flows;
+}
+
+}  // namespace
+
+TEST_F(FaultSweepTest, EveryPlatformCallOfEveryFlowFailing) {
+    std::vector<std::string> defects;
+    int injected = 0;
+    std::vector<std::string> counts;
+    for (const auto& flow : Flows()) {
+        const int n = Sweep(flow, defects);
+        injected += n;
+        counts.push_back(flow.name + ": " + std::to_string(n));
+    }
+    sim::ui::Reset();
+    for (const auto& c : counts) {
+        std::printf("  %s\n", c.c_str());
+    }
+    std::printf("fault sweep: %d injected faults, %zu defects\n", injected, defects.size());
+    for (const auto& d : defects) {
+        ADD_FAILURE() << d;
+    }
+    EXPECT_GT(injected, 0);
+}
