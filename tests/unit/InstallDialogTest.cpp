@@ -274,7 +274,8 @@ TEST_F(InstallDialogTest, ThePackageIsUnpackedAndItsCatalogueFillsTheList) {
 #endif
 
 TEST_F(InstallDialogTest, ClosingWhileUnpackingCleansUpAfterTheExtractionEnds) {
-    // An archiver that leaves a tree in the private folder and then holds the worker.
+    // An archiver that writes part of the package to the private folder, holds the worker, and
+    // writes the rest when let go.
     static std::mutex mu;
     static std::condition_variable cv;
     static bool release = false;
@@ -283,11 +284,14 @@ TEST_F(InstallDialogTest, ClosingWhileUnpackingCleansUpAfterTheExtractionEnds) {
     slow.exports["SevenZip"] =
         reinterpret_cast<sys::ProcAddress>(+[](void*, const char*, char*, sys::Dword) -> int {
             const std::string staging = catalog::kStagingDir;
+            WriteFile(staging + "\\DriverName.cfg", kCatalogue);
+            {
+                std::unique_lock lock(mu);
+                cv.wait(lock, [] { return release; });
+            }
+            // The rest of the package arrives after the window began to close.
             WriteFile(staging + "\\Ticket\\x86\\TR240.GPD", "g");
             WriteFile(staging + "\\Barcode\\x86\\qlvMONNT.dll", "m");
-            WriteFile(staging + "\\DriverName.cfg", kCatalogue);
-            std::unique_lock lock(mu);
-            cv.wait(lock, [] { return release; });
             return 0;
         });
     sim::RegisterModule("7-zip32.dll", slow);

@@ -257,9 +257,9 @@ TEST(ModelTables, MatchTheGoldenCopy) {
     const std::string expected{std::istreambuf_iterator<char>(in), {}};
     const std::string actual = RenderTables();
     if (actual != expected) {
-        std::ofstream("model-tables.actual.txt", std::ios::binary) << actual;
-        FAIL() << "the tables differ from " << golden
-               << "; the current ones are in model-tables.actual.txt";
+        const auto current = std::filesystem::temp_directory_path() / "model-tables.actual.txt";
+        std::ofstream(current, std::ios::binary) << actual;
+        FAIL() << "the tables differ from " << golden << "; the current ones are in " << current;
     }
 }
 
