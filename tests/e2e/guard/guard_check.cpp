@@ -29,7 +29,11 @@ void Expect(bool ok, const char* round, const char* what) {
 }
 
 void* ChainHead() {
-    return reinterpret_cast<NT_TIB*>(::NtCurrentTeb())->ExceptionList;
+#if defined(_WIN64)
+    return nullptr;  // no chain in the thread block: unwinding follows the code's tables
+#else
+    return ProbeThreadBlock()->ExceptionList;
+#endif
 }
 
 // After a guarded call: the chain is as before and a fault handled by a frame of this program
