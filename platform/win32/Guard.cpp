@@ -94,14 +94,23 @@ NT_TIB* ThreadBlock() {
     return tib;
 }
 
+thread_local GuardFrame* unwound = nullptr;
+
+// Where RtlUnwind continues (its TargetIp), on the stack of the handler that called it.
+[[noreturn]] void ResumeAfterUnwind() {
+    __builtin_longjmp(unwound->landing, 1);
+}
+
 extern "C" EXCEPTION_DISPOSITION __cdecl OnGuardException(EXCEPTION_RECORD* record,
                                                           void* establisher, CONTEXT*, void*) {
     if ((record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) != 0) {
         return ExceptionContinueSearch;
     }
     // Runs the inner frames' unwind handlers and leaves our record at the head of the chain.
-    ::RtlUnwind(establisher, nullptr, record, nullptr);
-    __builtin_longjmp(static_cast<GuardFrame*>(establisher)->landing, 1);
+    // Whether RtlUnwind continues at TargetIp or returns, the thread lands.
+    unwound = static_cast<GuardFrame*>(establisher);
+    ::RtlUnwind(establisher, reinterpret_cast<void*>(&ResumeAfterUnwind), record, nullptr);
+    ResumeAfterUnwind();
 }
 
 }  // namespace
