@@ -14,16 +14,20 @@
 
 namespace {
 
-thread_local bool throwOut = false;
+struct Call {
+    const std::function<void()>& run;
+    bool threw;
+};
 
 // A C++ exception of this toolchain is caught here, by its own unwinder, so that the frames it
 // leaves run their destructors; on x86_64 libgcc's handler would otherwise take over the
 // system's unwind at the first such frame and never give it back (seen under Wine as a hang).
-void RunCall(void* call) {
+void RunCall(void* context) {
+    auto* call = static_cast<Call*>(context);
     try {
-        (*static_cast<const std::function<void()>*>(call))();
+        call->run();
     } catch (...) {
-        throwOut = true;
+        call->threw = true;
     }
 }
 
@@ -70,8 +74,8 @@ __asm__(
 namespace sys {
 
 bool CallGuarded(const std::function<void()>& call) {
-    throwOut = false;
-    return GuardedTrampoline(&RunCall, const_cast<std::function<void()>*>(&call)) == 0 && !throwOut;
+    Call context{call, false};
+    return GuardedTrampoline(&RunCall, &context) == 0 && !context.threw;
 }
 
 }  // namespace sys
@@ -126,9 +130,9 @@ bool CallGuarded(const std::function<void()>& call) {
     if (__builtin_setjmp(const_cast<void**>(frame.landing)) == 0) {
         tib->ExceptionList =
             reinterpret_cast<EXCEPTION_REGISTRATION_RECORD*>(const_cast<GuardFrame*>(&frame));
-        throwOut = false;
-        RunCall(const_cast<std::function<void()>*>(&call));
-        completed = !throwOut;
+        Call context{call, false};
+        RunCall(&context);
+        completed = !context.threw;
     }
     tib->ExceptionList = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD*>(frame.next);
     return completed;
