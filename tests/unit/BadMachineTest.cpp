@@ -39,7 +39,7 @@ const sim::serial::Bytes kReceiptProbe = {0x10, 0x04, 0x01};
 
 enum PortType { Serial = 0, Usb = 1, Parallel = 2 };
 
-// The main dialog recording its status lines and, once, the serial list it searched; `onStatus`
+// The main dialog recording its status lines; `onStatus`
 // runs on the dialog's thread when a status line is shown.
 class BadDialog : public RecordingDialog {
   public:
@@ -99,11 +99,10 @@ class BadMachineTest : public installtest::InstallTest {
         };
     }
 
-    static void ExpectFinished(const BadDialog& dialog) {
+    static void ExpectFinished() {
         EXPECT_EQ(Text(IDC_INSTALL), "&Finish");
         EXPECT_TRUE(installtest::InstallEnabled());
         EXPECT_EQ(sim::ui::Control(D, IDC_PROGRESS)->position, 100);
-        (void)dialog;
     }
 };
 
@@ -124,7 +123,7 @@ TEST_F(BadMachineTest, ADisabledSpoolerIsReportedAtEachStartAndTheInstallationEn
     EXPECT_EQ(sim::service::StartRequests("Spooler"), 2);
     EXPECT_EQ(sim::service::GetState("Spooler"), sim::service::State::Stopped);
     EXPECT_LT(sim::TotalSleep(), 5000u) << "a disabled service was waited for";
-    ExpectFinished(dialog);
+    ExpectFinished();
 }
 
 // A spooler that never leaves STOP_PENDING: each USB restart waits its bound, says so once, and
@@ -146,7 +145,7 @@ TEST_F(BadMachineTest, ASpoolerStuckInStopPendingEndsEachWaitAndTheUsbSearch) {
     EXPECT_EQ(sim::service::StartRequests("Spooler"), 0);
     EXPECT_EQ(PortOf(kPrinter), "USB002");  // the last port tried, as after any failed search
     EXPECT_LE(sim::Now(), 2 * (install::kServiceWaitMs + 1000));
-    ExpectFinished(dialog);
+    ExpectFinished();
 }
 
 // Every status query fails (5): one "unknown" box per restart, nothing started or stopped
@@ -159,7 +158,7 @@ TEST_F(BadMachineTest, ASpoolerFailingEveryQueryIsReportedOncePerRestart) {
     EXPECT_EQ(BoxTexts(), (Names{kUnknown, kUnknown}));
     EXPECT_EQ(sim::service::StartRequests("Spooler"), 0);
     EXPECT_EQ(sim::service::StopRequests("Spooler"), 0);
-    ExpectFinished(dialog);
+    ExpectFinished();
     EXPECT_EQ(sim::spooler::FindPrinter(kPrinter)->port, "LPT1:");
 }
 
@@ -183,7 +182,7 @@ TEST_F(BadMachineTest, MissingPrinterKeysAreSkippedSilentlyByTheUsbStep) {
     EXPECT_EQ(PortOf(kPrinter), "USB002");
     EXPECT_EQ(sim::registry::GetString("HKLM", kSoftwarePrinters + kPrinter, "Port"), "USB002");
     EXPECT_FALSE(sim::registry::KeyExists("HKLM", "SYSTEM\\ControlSet001"));
-    ExpectFinished(dialog);
+    ExpectFinished();
 }
 
 // The printer's keys read-only: nothing can point it elsewhere, so it stays where it was added
@@ -207,7 +206,7 @@ TEST_F(BadMachineTest, ReadOnlyPrinterKeysLeaveThePrinterOnItsPort) {
     ASSERT_EQ(sim::ui::MessageBoxes().size(), 1u);
     EXPECT_EQ(PortOf(kPrinter), "USB001");
     EXPECT_EQ(sim::spooler::FindPrinter(kPrinter)->port, "USB001");
-    ExpectFinished(dialog);
+    ExpectFinished();
 }
 
 // An online flag the product cannot rewrite (the profile key read-only) and of the wrong type
@@ -342,7 +341,7 @@ TEST_F(BadMachineTest, TheSerialSearchSkipsMapEntriesThatNameNoPort) {
     EXPECT_EQ(PortOf(kPrinter), "COM999:");
     EXPECT_EQ(sim::registry::GetString("HKLM", kPortsKey, "COM999:"), "19200,n,8,1");
     EXPECT_TRUE(sim::ui::MessageBoxes().empty());
-    ExpectFinished(dialog);
+    ExpectFinished();
 }
 
 // A map holding nothing but entries that name no port is a machine without serial ports.
@@ -376,7 +375,7 @@ TEST_F(BadMachineTest, APortGoneBetweenTheListAndTheOpenIsPassedOver) {
     EXPECT_EQ(PortOf(kPrinter), "COM3:");
     EXPECT_TRUE(sim::serial::Written(2).empty());
     EXPECT_TRUE(sim::ui::MessageBoxes().empty());
-    ExpectFinished(dialog);
+    ExpectFinished();
 }
 
 // --- Other printers ---------------------------------------------------------------------------
@@ -410,7 +409,7 @@ TEST_F(BadMachineTest, AnotherPrinterWhoseComKeyCannotBeWrittenBackIsNotLostSile
     });
     EXPECT_TRUE(PortOf(other) == "COM2:" || named)
         << "Kitchen left on " << PortOf(other).value_or("?") << " without a word";
-    ExpectFinished(dialog);
+    ExpectFinished();
 }
 
 // The same name is taken by a printer that cannot be deleted (5): AddPrinterA then fails with
