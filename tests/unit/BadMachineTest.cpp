@@ -162,6 +162,23 @@ TEST_F(BadMachineTest, ASpoolerFailingEveryQueryIsReportedOncePerRestart) {
     EXPECT_EQ(sim::spooler::FindPrinter(kPrinter)->port, "LPT1:");
 }
 
+// The serial search with a spooler stuck in STOP_PENDING: the restart after freeing the ports
+// and the one after the port was found each end at their bound with one box; the search still
+// finds the printer on COM2.
+TEST_F(BadMachineTest, ASpoolerStuckInStopPendingDoesNotStopTheSerialSearch) {
+    SerialMap({{"\\Device\\Serial0", "COM1"}, {"\\Device\\Serial1", "COM2"}});
+    sim::serial::AddPort(2);
+    sim::serial::AddReply(2, kReceiptProbe, {0x12}, 40, 19200);
+    sim::service::SetRefusesStop("Spooler", true);
+    sim::ui::AnswerMessageBox(kUnknown, ui::id::Ok, 2);
+    BadDialog dialog;
+    Install(dialog, 0, Serial, AnswerYes(2));
+    EXPECT_EQ(BoxTexts(), (Names{kUnknown, kUnknown}));
+    EXPECT_EQ(PortOf(kPrinter), "COM2:");
+    EXPECT_EQ(sim::service::StartRequests("Spooler"), 0);
+    ExpectFinished();
+}
+
 // --- The printer's keys and its online flag -------------------------------------------------
 
 // Without ControlSet001 and without the DsSpooler subkey the USB step still moves the printer
