@@ -16,8 +16,9 @@ ProcAddress GetProcAddress(ModuleHandle module, const char* name);
 bool FreeLibrary(ModuleHandle module);
 ModuleHandle GetModuleHandleA(const std::string& name);
 
-// Runs call; a structured exception (access violation and the like) raised inside it is
-// caught and reported as false, so a faulting outside component cannot end the program.
+// Runs call; an exception that leaves it (an access violation, a raised code, a C++ exception)
+// is caught and reported as false, so a faulting outside component cannot end the program. One
+// the component handles itself is left to it.
 bool CallGuarded(const std::function<void()>& call);
 
 }  // namespace sys

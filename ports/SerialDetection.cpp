@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 #include "app/InstallDialog.h"
@@ -28,6 +29,8 @@ constexpr std::uint8_t kReceiptProbe[] = {0x10, 0x04, 0x01};
 constexpr std::uint8_t kLabelProbe[] = {0x1B, 0x21, 0x3F};
 const char* const kPortsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 const char* const kFreePort = "LPT1:";
+const char* const kControlPrinters = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+constexpr sys::Dword kPortValueSize = 256;
 
 // Sets a flag for the length of a step, so a timer fired inside it cannot start another.
 class StepScope {
@@ -88,10 +91,35 @@ void FreeSerialPorts(InstallDialog& dialog) {
     });
 }
 
+// The port the spooler will read for a printer at its next start.
+std::string RegistryPortOf(const std::string& printerName) {
+    const std::string subKey = kControlPrinters + printerName;
+    sys::RegKey key;
+    if (sys::RegOpenKeyExA(sys::HkeyLocalMachine(), subKey.c_str(), 0, sys::key::QueryValue,
+                           key.Receive()) != sys::err::Success) {
+        return {};
+    }
+    char port[kPortValueSize] = {};
+    sys::Dword size = sizeof port - 1;
+    sys::Dword type = 0;
+    if (sys::RegQueryValueExA(key.Get(), "Port", nullptr, &type,
+                              reinterpret_cast<std::uint8_t*>(port), &size) != sys::err::Success) {
+        return {};
+    }
+    return std::string(port, strnlen(port, size));
+}
+
 void RestoreSerialPorts(InstallDialog& dialog) {
     dialog.serialSearch.portsFreed = false;
     ForEachOtherComPrinter(dialog, [&](const std::string& name, const std::string& port) {
         dialog.SetPrinterPortRegistry(name, port);
+        // A key that will not open is passed over in silence by the write: the printer would
+        // stay on LPT1: unseen, so the user is told which port to give it back.
+        if (strcasecmp(RegistryPortOf(name).c_str(), kFreePort) == 0) {
+            dialog.AppMessageBox("The printer " + name + " could not be given back its port " +
+                                     port + ",please set it after the installation finished",
+                                 ui::mb::Ok);
+        }
     });
 }
 
@@ -203,8 +231,12 @@ int PortNumberOf(const std::string& entry) {
     if (const char* colon = std::strchr(first, ':')) {
         last = colon;
     }
+    // Digits only, all of them: "COM", "COMX", "COM1X" and a number too large name no port.
     int number = 0;
-    std::from_chars(first, last, number);
+    const auto [end, error] = std::from_chars(first, last, number);
+    if (first == last || error != std::errc() || end != last || number < 1) {
+        return 0;
+    }
     return number;
 }
 

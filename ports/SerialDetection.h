@@ -30,7 +30,7 @@ void SerialTimerStep(InstallDialog& dialog);
 // The window closes while a search runs: stop probing, give every other printer its port back.
 void EndSerialSearch(InstallDialog& dialog);
 
-// n of an entry "COMn:" (0 when there is none).
+// n of an entry "COMn:" or "COMn", n >= 1 in decimal digits only; 0 when it names no port.
 int PortNumberOf(const std::string& entry);
 // The port table's text: "%d,%c,%d,%d" with the parity letter in lower case.
 std::string PortSettingsText(int baudRate, int parity, int dataBits, int stopBits);

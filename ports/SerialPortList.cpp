@@ -8,6 +8,7 @@
 
 #include "platform/Registry.h"
 #include "ports/PortEnumeration.h"
+#include "ports/SerialDetection.h"
 
 namespace ports {
 namespace {
@@ -44,8 +45,14 @@ int ReadSerialPortList(std::vector<std::string>& serialPorts) {
         if (status != sys::err::Success) {
             break;  // 259 ends the values; any other error would repeat for every index
         }
-        if (StartsWith(TextOf(name.data(), nameSize, kBufferSize), "\\Device\\")) {
-            serialPorts.push_back(TextOf(data.data(), dataSize, kBufferSize) + ":");
+        if (!StartsWith(TextOf(name.data(), nameSize, kBufferSize), "\\Device\\")) {
+            continue;
+        }
+        // An entry that names no COM port ("COM", "COMX", COM0, a REG_DWORD) could be neither
+        // opened nor given to a printer: it is left out.
+        const std::string entry = TextOf(data.data(), dataSize, kBufferSize) + ":";
+        if (type == sys::reg::Sz && PortNumberOf(entry) > 0) {
+            serialPorts.push_back(entry);
         }
     }
     return serialPorts.empty() ? 0 : 1;

@@ -186,7 +186,7 @@ TEST_F(SerialPortListTest, ReturnsZeroForAnEmptyOrMissingKey) {
 }
 
 TEST_F(SerialPortListTest, DataThatIsNotAStringWithinTheBufferIsReadSafely) {
-    const std::string full(128, 'A');  // fills the buffer, no NUL
+    const std::string full(128, 'A');  // fills the buffer, no NUL; read safely, names no port
     SetData("\\Device\\Full", full);
     SetData("\\Device\\Long", std::string(200, 'B') + '\0');  // does not fit: skipped
     SetData("\\Device\\Embedded", std::string("COM4\0junk", 9));
@@ -196,7 +196,7 @@ TEST_F(SerialPortListTest, DataThatIsNotAStringWithinTheBufferIsReadSafely) {
 
     std::vector<std::string> ports;
     EXPECT_EQ(ports::ReadSerialPortList(ports), 1);
-    EXPECT_EQ(Sorted(ports), (Names{full + ":", "COM4:", "COM8:", "COM9:"}));
+    EXPECT_EQ(Sorted(ports), (Names{"COM4:", "COM8:", "COM9:"}));
 }
 
 TEST_F(SerialPortListTest, TheEnumerationTakesItsSerialPortsFromTheDeviceMap) {

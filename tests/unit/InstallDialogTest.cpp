@@ -4,8 +4,11 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <string>
+#include <thread>
 
 #include "app/InstallDialog.h"
+#include "catalog/ArchiveExtractor.h"
 #include "platform/Thread.h"
 #include "res/resource.h"
 #include "tests/unit/SimFixture.h"
@@ -269,3 +272,114 @@ TEST_F(InstallDialogTest, ThePackageIsUnpackedAndItsCatalogueFillsTheList) {
     EXPECT_FALSE(Exists("C:\\DriverName.cfg"));
 }
 #endif
+
+TEST_F(InstallDialogTest, ClosingWhileUnpackingCleansUpAfterTheExtractionEnds) {
+    // An archiver that writes part of the package to the private folder, holds the worker, and
+    // writes the rest when let go.
+    static std::mutex mu;
+    static std::condition_variable cv;
+    static bool release = false;
+    release = false;
+    sim::Module slow;
+    slow.exports["SevenZip"] =
+        reinterpret_cast<sys::ProcAddress>(+[](void*, const char*, char*, sys::Dword) -> int {
+            const std::string staging = catalog::kStagingDir;
+            WriteFile(staging + "\\DriverName.cfg", kCatalogue);
+            {
+                std::unique_lock lock(mu);
+                cv.wait(lock, [] { return release; });
+            }
+            // The rest of the package arrives after the window began to close.
+            WriteFile(staging + "\\Ticket\\x86\\TR240.GPD", "g");
+            WriteFile(staging + "\\Barcode\\x86\\qlvMONNT.dll", "m");
+            return 0;
+        });
+    sim::RegisterModule("7-zip32.dll", slow);
+    WriteFile("C:\\7-zip32.dll", "dll");
+    WriteFile("C:\\DriverData.Drv", "package");
+    {
+        InstallDialog dialog;
+        sim::ui::WaitUntil(
+            D, [] { return Exists(std::string(catalog::kStagingDir) + "\\DriverName.cfg"); },
+            "the archiver to write");
+        sim::ui::Close(D);
+        // Let the extraction end only once the window had time to start closing: a clean-up
+        // that did not wait would run first and miss what the worker places afterwards.
+        std::thread releaser([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            std::lock_guard lock(mu);
+            release = true;
+            cv.notify_all();
+        });
+        EXPECT_EQ(dialog.DoModal(), ui::id::Cancel);
+        releaser.join();
+    }
+    EXPECT_FALSE(Exists("C:\\Ticket"));
+    EXPECT_FALSE(Exists("C:\\Barcode"));
+    EXPECT_FALSE(Exists("C:\\DriverName.cfg"));
+    EXPECT_FALSE(Exists(catalog::kStagingDir));
+}
+
+namespace {
+
+// 36 sections of one name each: the combo index is the section index.
+std::string WideCatalogue() {
+    std::string text;
+    for (int i = 0; i < 36; ++i) {
+        text += "[Section " + std::to_string(i) + "]\nPrintName1=Model " + std::to_string(i) + "\n";
+    }
+    return text;
+}
+
+const char* const kUnknownModelText = "The chosen driver is not known to this installer.";
+
+}  // namespace
+
+TEST_F(InstallDialogTest, EveryCatalogueIndexUpTo34IsAcceptedAndALargerOneRefused) {
+    WriteFile("C:\\DriverName.cfg", WideCatalogue());
+    sim::ui::AnswerMessageBox(kUnknownModelText, ui::id::Ok);
+    InstallDialog dialog;
+    WaitForReady();
+    for (int index = 0; index < 36; ++index) {
+        sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, index);
+        sim::ui::Call(D, [&dialog, index] {
+            EXPECT_EQ(dialog.ResolveSelectedModel(), index <= 34) << index;
+            EXPECT_EQ(dialog.selectedModel, index);
+        });
+    }
+    sim::ui::Close(D);
+    dialog.DoModal();
+    const auto boxes = sim::ui::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text,
+              "The chosen driver is not known to this installer.\r\n\r\nThe driver list "
+              "(DriverName.cfg) in the driver package does not match this program.");
+}
+
+TEST_F(InstallDialogTest, InstallTakesTheFirstPortOfEachRowsType) {
+    // Index 35 is refused after the form was read, so no installation starts.
+    WriteFile("C:\\DriverName.cfg", WideCatalogue());
+    sim::ui::AnswerMessageBox(kUnknownModelText, ui::id::Ok, 4);
+    InstallDialog dialog;
+    WaitForReady();
+    sim::ui::Call(D, [&] {
+        dialog.serialPorts = {"COM3:", "COM4:"};
+        dialog.usbPorts = {"USB002", "USB001"};
+        dialog.parallelPorts = {"LPT2:", "LPT1:"};
+        dialog.tcpipPorts = {"IP_10.0.0.5", "IP_10.0.0.6"};
+    });
+    sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, 35);
+    const char* const expected[] = {"COM3:", "USB002", "LPT2:", "IP_10.0.0.5"};
+    for (int row : {3, 1, 0, 2}) {
+        sim::ui::SelectListRow(D, IDC_PORT_TYPES, row);
+        sim::ui::Click(D, IDC_INSTALL);
+        sim::ui::Call(D, [&dialog, &expected, row] {
+            EXPECT_EQ(dialog.portType, row);
+            EXPECT_EQ(dialog.portName, expected[row]) << row;
+            EXPECT_TRUE(InstallEnabled());
+        });
+    }
+    sim::ui::Close(D);
+    dialog.DoModal();
+    EXPECT_EQ(sim::ui::MessageBoxes().size(), 4u);
+}

@@ -4,8 +4,12 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -215,6 +219,47 @@ TEST(ModelTables, LabelDataStemsAreDistinct) {
     std::set<std::string> stems;
     for (int i = 0; i < kLabelModelCount; ++i) {
         EXPECT_TRUE(stems.insert(Upper(LabelDataStem(i))).second) << i;
+    }
+}
+
+// Every entry of every table, one a line, in table order.
+std::string RenderTables() {
+    std::ostringstream out;
+    for (int i = 0; i < kReceiptModelCount; ++i) {
+        out << "receipt " << i << " group " << GroupOf(i) << " driver \"" << ReceiptDriverName(i)
+            << "\" gpd " << ReceiptGpdStem(i) << "\n";
+    }
+    for (int row = 0; row < 5; ++row) {
+        out << "module " << row << " " << ReceiptModuleStem(row) << "\n";
+    }
+    for (const char* file : UniDrvFiles()) {
+        out << "unidrv " << file << "\n";
+    }
+    for (int i = 0; i < kLabelModelCount; ++i) {
+        out << "label " << i << " index " << kReceiptModelCount + i << " driver \""
+            << LabelDriverName(i) << "\" data " << LabelDataStem(i) << "\n";
+    }
+    for (bool x64 : {false, true}) {
+        int row = 1;
+        for (const char* file : LabelFiles(x64)) {
+            out << (x64 ? "label-files-64 " : "label-files-32 ") << row++ << " " << file << "\n";
+        }
+    }
+    return out.str();
+}
+
+// A changed entry, an added one or a reordered one fails here; the golden copy was checked by
+// hand against the model list and is changed only on purpose.
+TEST(ModelTables, MatchTheGoldenCopy) {
+    const std::filesystem::path golden = std::filesystem::path(UNIT_TEST_DATA) / "model-tables.txt";
+    std::ifstream in(golden, std::ios::binary);
+    ASSERT_TRUE(in) << golden;
+    const std::string expected{std::istreambuf_iterator<char>(in), {}};
+    const std::string actual = RenderTables();
+    if (actual != expected) {
+        const auto current = std::filesystem::temp_directory_path() / "model-tables.actual.txt";
+        std::ofstream(current, std::ios::binary) << actual;
+        FAIL() << "the tables differ from " << golden << "; the current ones are in " << current;
     }
 }
 
