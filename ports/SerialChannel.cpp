@@ -43,8 +43,16 @@ bool SerialChannel::EndMonitor() {
     if (!monitor_) {
         return true;
     }
-    if (monitor_->Running() && shutdownEvent_ != nullptr) {
-        sys::SetEvent(shutdownEvent_);
+    if (monitor_->Running()) {
+        stopping_ = true;
+        // A shutdown event that cannot be set would leave the monitor waiting for ever: a new
+        // comm mask ends its pending WaitCommEvent instead, and it sees `stopping_`.
+        if (shutdownEvent_ == nullptr || !sys::SetEvent(shutdownEvent_)) {
+            std::lock_guard guard(lock_);
+            if (port_ != nullptr) {
+                sys::SetCommMask(port_, 0);
+            }
+        }
     }
     const bool ended = owner_ != nullptr ? owner_->WaitForThread(*monitor_, monitorWaitMs_)
                                          : monitor_->Wait(monitorWaitMs_);
@@ -150,6 +158,7 @@ int SerialChannel::StartMonitoring() {
     if (!IsOpen() || shutdownEvent_ == nullptr) {
         return 0;  // nothing to watch: the wait would fail at once, for ever
     }
+    stopping_ = false;
     auto thread = std::make_unique<sys::Thread>();
     if (!thread->Start([this] { Monitor(); })) {
         return 0;
@@ -178,6 +187,9 @@ void SerialChannel::Monitor() {
         sys::PurgeComm(port_, kPurgeAll);
     }
     for (;;) {
+        if (stopping_) {
+            break;
+        }
         sys::Dword fired = 0;
         if (sys::WaitCommEvent(port_, &fired, &overlapped_)) {
             sys::Dword errors = 0;
@@ -189,10 +201,22 @@ void SerialChannel::Monitor() {
             if (status.cbInQue == 0) {
                 continue;
             }
+        } else if (const sys::Dword error = sys::GetLastError(); error != sys::err::IoPending) {
+            if (stopping_) {
+                break;  // 87: the mask was cleared to end us before this wait began
+            }
+            // A refused wait starts no I/O, but an earlier read may have left the event set:
+            // taken as a comm event, it would send the owner messages in a busy loop.
+            if (!sys::ResetEvent(overlapped_.hEvent)) {
+                break;
+            }
         }
         // Otherwise normally 997 (ERROR_IO_PENDING): the comm event is signalled when it ends.
         const sys::Dword which =
             sys::WaitForMultipleObjects(3, events_.data(), 0, sys::wait::Infinite);
+        if (stopping_) {
+            break;
+        }
         if (which == sys::wait::Object0 + 1) {
             sys::Dword mask = 0;
             sys::GetCommMask(port_, &mask);
@@ -215,17 +239,18 @@ void SerialChannel::Monitor() {
                 Notify(kFlagMessage, 0);
             }
         } else if (which == sys::wait::Object0 + 2) {
-            WriteStep();
-        } else {
-            // The shutdown event, or a wait that failed (it would fail again at once): end.
-            {
-                std::lock_guard guard(lock_);
-                CloseIfSet(port_);
+            if (!WriteStep()) {
+                break;  // a write event that stays set would make every wait a write
             }
-            monitorAlive_ = 0;
-            return;
+        } else {
+            break;  // the shutdown event, or a wait that failed (it would fail again at once)
         }
     }
+    {
+        std::lock_guard guard(lock_);
+        CloseIfSet(port_);
+    }
+    monitorAlive_ = 0;
 }
 
 void SerialChannel::ReceiveStep() {
@@ -263,8 +288,8 @@ void SerialChannel::ReceiveStep() {
     }
 }
 
-void SerialChannel::WriteStep() {
-    sys::ResetEvent(writeEvent_);
+bool SerialChannel::WriteStep() {
+    const bool reset = sys::ResetEvent(writeEvent_) != 0;
     sys::Dword error = 0;
     {
         std::lock_guard guard(lock_);
@@ -283,6 +308,7 @@ void SerialChannel::WriteStep() {
     if (error != 0) {
         ReportError("WriteFile()", error);
     }
+    return reset;
 }
 
 void SerialChannel::Notify(unsigned message, ui::WParam wParam) {

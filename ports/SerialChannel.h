@@ -54,7 +54,7 @@ class SerialChannel {
   private:
     void Monitor();
     void ReceiveStep();
-    void WriteStep();
+    bool WriteStep();  // writes; false when the write event could not be reset
     void Notify(unsigned message, ui::WParam wParam);
     void ReportError(const char* function, sys::Dword error) const;
     // Signals the shutdown event and waits for the monitor, handling the owner's sent messages
@@ -68,6 +68,7 @@ class SerialChannel {
     std::unique_ptr<sys::Thread> monitor_;
     mutable std::mutex lock_;
     std::atomic<int> monitorAlive_{0};
+    std::atomic<bool> stopping_{false};  // set before the monitor is woken to end
     void* writeEvent_ = nullptr;
     void* shutdownEvent_ = nullptr;
     std::array<void*, 3> events_{};  // shutdown, comm (the overlapped's), write

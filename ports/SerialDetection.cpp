@@ -44,7 +44,7 @@ class StepScope {
     bool& flag_;
 };
 
-enum class Probe { Sent, OpenedNotStarted, NotOpened };
+enum class Probe { Sent, SentWithoutTimer, OpenedNotStarted, NotOpened };
 
 // EnumPrintersA(local | connections, "", 2): every printer's name into work list A and its
 // port, at the same position, into work list B.
@@ -166,10 +166,10 @@ Probe ProbeCurrentPort(InstallDialog& dialog) {
     }
     // A reply seen before this probe (an earlier port, an earlier search) must not count.
     dialog.serialResponseSeen = 0;
-    dialog.SetTimer(InstallDialog::kSerialTimer, kProbeWaitMs);
+    const bool timed = dialog.SetTimer(InstallDialog::kSerialTimer, kProbeWaitMs);
     const bool receipt = dialog.selectedModel < catalog::kReceiptModelCount;
     dialog.serialChannel.Write(receipt ? kReceiptProbe : kLabelProbe, 3);
-    return Probe::Sent;
+    return timed ? Probe::Sent : Probe::SentWithoutTimer;
 }
 
 void SinglePort(InstallDialog& dialog) {
@@ -288,10 +288,14 @@ void StartSerialDetection(InstallDialog& dialog) {
 
     for (; dialog.serialPortIndex < static_cast<int>(dialog.serialPorts.size());
          ++dialog.serialPortIndex) {
-        if (ProbeCurrentPort(dialog) == Probe::Sent) {
+        const Probe probe = ProbeCurrentPort(dialog);
+        if (probe == Probe::Sent) {
             search.probing = true;
             dialog.progressBar.SetPos(100);
             return;
+        }
+        if (probe == Probe::SentWithoutTimer) {
+            break;  // the search moves only on its timer: without one it could never end
         }
     }
     dialog.serialChannel.Close();
@@ -317,8 +321,11 @@ void SerialTimerStep(InstallDialog& dialog) {
         NoPortAnswered(dialog);
         return;
     }
+    // Here a timer that cannot be set again leaves the one that fired this step: timers repeat,
+    // so the search still goes on.
     switch (ProbeCurrentPort(dialog)) {
         case Probe::Sent:
+        case Probe::SentWithoutTimer:
             break;
         case Probe::OpenedNotStarted:
             dialog.serialChannel.Close();

@@ -137,9 +137,9 @@ void SetCurrentDirectory(const std::string& windowsPath) {
     M().currentDirectory = windowsPath;
 }
 
-void FailCall(const std::string& call, sys::Dword error, int count) {
+void FailCall(const std::string& call, sys::Dword error, int count, int skip) {
     std::lock_guard lock(M().mu);
-    M().failures[call] = detail::Failure{error, count};
+    M().failures[call] = detail::Failure{error, count, skip};
 }
 
 void ClearFailures() {
@@ -151,6 +151,10 @@ bool ShouldFail(const char* call) {
     std::lock_guard lock(M().mu);
     auto it = M().failures.find(call);
     if (it == M().failures.end() || it->second.remaining == 0) {
+        return false;
+    }
+    if (it->second.skip > 0) {
+        --it->second.skip;
         return false;
     }
     if (it->second.remaining > 0) {

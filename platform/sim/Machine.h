@@ -14,6 +14,7 @@ namespace sim::detail {
 struct Failure {
     sys::Dword error = 0;
     int remaining = 0;  // -1: always
+    int skip = 0;       // calls that still succeed before the failures begin
 };
 
 struct ModuleRecord {

@@ -26,8 +26,9 @@ std::string HostPath(const std::string& windowsPath);
 void SetCurrentDirectory(const std::string& windowsPath);
 
 // Makes the next `count` calls of the named platform call (its Win32 name, e.g. "DeleteFileA")
-// fail with `error`; count -1 fails every call until ClearFailures.
-void FailCall(const std::string& call, sys::Dword error, int count = 1);
+// fail with `error` once `skip` more calls of it have succeeded; count -1 fails every call
+// until ClearFailures.
+void FailCall(const std::string& call, sys::Dword error, int count = 1, int skip = 0);
 void ClearFailures();
 // For the back end: true (and the last error set) when this call is to fail now.
 bool ShouldFail(const char* call);

@@ -310,9 +310,11 @@ void RunClockTo(sys::Dword target, const std::function<bool()>& stop) {
 
 // True when nothing can move the calling thread's dialogs any more: no user action left, no
 // timer, no worker thread that could send or end a dialog, no dialog open on another thread.
+// True when no thread, timer or other dialog is left that could change anything: a script
+// step this dialog could not take just now can then never become takeable either.
 bool NothingCanHappen() {
     std::lock_guard lock(S().mu);
-    if (!S().script.empty() || sim::detail::RunningThreads() > 0) {
+    if (sim::detail::RunningThreads() > 0) {
         return false;
     }
     for (auto& w : ThreadWindowsLocked()) {
@@ -391,12 +393,12 @@ void RunLoop(Window& w) {
             continue;
         }
         if (certain || std::chrono::steady_clock::now() - lastProgress > S().stall) {
-            std::string why =
-                certain ? std::string(
-                              " at once; no user action left in the script, no timer, "
-                              "no worker thread")
-                : S().script.empty() ? std::string("; no user action left in the script")
-                                     : "; waiting for: " + S().script.front().what;
+            std::string why = S().script.empty()
+                                  ? std::string("; no user action left in the script")
+                                  : "; waiting for: " + S().script.front().what;
+            if (certain) {
+                why = " at once" + why + "; no timer, no worker thread";
+            }
             S().failures.push_back("dialog " + std::to_string(w.templateId) + " stalled" + why +
                                    "; it was closed");
             w.ending = true;

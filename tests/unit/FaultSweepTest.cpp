@@ -3,6 +3,7 @@
 // must end without a hang, in a state the dialog allows, with other printers' ports and the
 // unpacked files as they should be.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -60,13 +61,22 @@ struct Outcome {
     bool stateSeen = false;
     bool stateAllowed = false;
     std::string installText;
+    std::string chosenModel;  // the combo's text when Install was pressed
+};
+
+// One run's fault: `call` fails `count` times (-1: always) once `skip` calls of it succeeded.
+struct Injection {
+    std::string call;  // empty: the clean run
+    int skip = 0;
+    int count = 0;
 };
 
 struct Flow {
     std::string name;
-    std::function<void()> seed;                    // the machine's state beyond the package
-    std::function<void(Outcome&)> run;             // drives the flow and records `Outcome`
-    std::function<std::string()> finishedWrongly;  // non-empty: "&Finish" without the result
+    std::function<void()> seed;         // the machine's state beyond the package
+    std::function<void(Outcome&)> run;  // drives the flow and records `Outcome`
+    // Non-empty: "&Finish" shown without the result.
+    std::function<std::string(const Outcome&)> finishedWrongly;
 };
 
 class FaultSweepTest : public installtest::InstallTest {
@@ -85,20 +95,35 @@ class FaultSweepTest : public installtest::InstallTest {
     }
 
     // Runs one flow; the defects it shows are appended to `defects`.
-    void RunOnce(const Flow& flow, const std::string& call, sys::Dword error, int count,
-                 std::vector<std::string>& defects) {
-        std::fprintf(stderr, "[sweep] %s / %s x%d\n", flow.name.c_str(), call.c_str(), count);
-        std::fflush(stderr);
+    void RunOnce(const Flow& flow, const Injection& injection, std::vector<std::string>& defects) {
+        const std::string& call = injection.call;
+        const std::string where =
+            flow.name + " / " +
+            (call.empty() ? std::string("clean")
+                          : call + " error " + std::to_string(ErrorFor(call)) +
+                                (injection.count == 1 ? " once" : " always") + " from call " +
+                                std::to_string(injection.skip + 1)) +
+            ": ";
+        const bool trace = std::getenv("FAULT_SWEEP_TRACE") != nullptr;
+        if (trace) {
+            std::fprintf(stderr, "[sweep] %s\n", where.c_str());
+        }
         Fresh(flow);
         if (!call.empty()) {
-            sim::FailCall(call, error, count);
+            sim::FailCall(call, ErrorFor(call), injection.count, injection.skip);
         }
         const sys::Dword start = sim::Now();
+        const auto wallStart = std::chrono::steady_clock::now();
         Outcome outcome;
         flow.run(outcome);
+        if (trace) {
+            std::fprintf(
+                stderr, "[sweep] %lld ms\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - wallStart)
+                                           .count()));
+        }
         sim::ClearFailures();
-        const std::string where = flow.name + " / " + (call.empty() ? "clean" : call) + " error " +
-                                  std::to_string(error) + " x" + std::to_string(count) + ": ";
         auto defect = [&](const std::string& what) {
             std::fprintf(stderr, "[sweep] defect: %s%s\n", where.c_str(), what.c_str());
             defects.push_back(where + what);
@@ -119,7 +144,7 @@ class FaultSweepTest : public installtest::InstallTest {
                    "\" in a state not allowed");
         }
         if (outcome.installText == "&Finish" && flow.finishedWrongly) {
-            if (auto wrong = flow.finishedWrongly(); !wrong.empty()) {
+            if (auto wrong = flow.finishedWrongly(outcome); !wrong.empty()) {
                 defect("\"&Finish\" shown but " + wrong);
             }
         }
@@ -139,35 +164,36 @@ class FaultSweepTest : public installtest::InstallTest {
         }
     }
 
-    // Clean run, then each call failing once and every call of that name failing.
+    // Clean run; then for each call it made (n times): the first failing once, every one from
+    // the first on, the last failing once (n > 1) and every one from the middle on (n > 2).
     int Sweep(const Flow& flow, std::vector<std::string>& defects) {
-        RunOnce(flow, "", 0, 0, defects);
-        std::vector<std::string> calls;
-        for (const auto& [name, count] : sim::CallCounts()) {
-            if (count > 0) {
-                calls.push_back(name);
+        RunOnce(flow, {}, defects);
+        std::vector<Injection> plan;
+        // FAULT_SWEEP_STRIDE=k samples every k-th call name, for a quicker local run;
+        // FAULT_SWEEP_CALL names one call, for a rerun.
+        const char* strideText = std::getenv("FAULT_SWEEP_STRIDE");
+        const int stride = strideText ? std::max(1, std::atoi(strideText)) : 1;
+        const char* only = std::getenv("FAULT_SWEEP_CALL");
+        int index = 0;
+        for (const auto& [call, n] : sim::CallCounts()) {
+            if (n <= 0 || index++ % stride != 0 || (only != nullptr && call != only)) {
+                continue;
+            }
+            plan.push_back({call, 0, 1});
+            plan.push_back({call, 0, -1});
+            if (n > 1) {
+                plan.push_back({call, n - 1, 1});
+            }
+            if (n > 2) {
+                plan.push_back({call, n / 2, -1});
             }
         }
-        // Sampled for run time: every stride-th call name (FAULT_SWEEP_STRIDE, 1 = all), the
-        // offset rotating with the flow so that the flows together cover more names.
-        const char* env = std::getenv("FAULT_SWEEP_STRIDE");
-        const std::size_t stride = env ? std::max(1, std::atoi(env)) : 4;
-        const std::size_t offset = flow.name.size() % stride;
         int injected = 0;
-        for (std::size_t i = offset; i < calls.size(); i += stride) {
-            const auto& call = calls[i];
-            for (const int count : {1, -1}) {
-                // Known hang, not yet mended: with every SetEvent failing the serial channel's
-                // shutdown event never wakes its monitor, and the channel joins it unbounded.
-                if (call == "SetEvent" && count == -1) {
-                    std::printf("  left: %s / SetEvent x-1 (known hang)\n", flow.name.c_str());
-                    continue;
-                }
-                RunOnce(flow, call, ErrorFor(call), count, defects);
-                // Fresh() of the next run resets the count: read it now.
-                if (sim::InjectedCount(call) > 0) {
-                    ++injected;
-                }
+        for (const auto& injection : plan) {
+            RunOnce(flow, injection, defects);
+            // Fresh() of the next run resets the count: read it now.
+            if (sim::InjectedCount(injection.call) > 0) {
+                ++injected;
             }
         }
         return injected;
@@ -180,6 +206,9 @@ void InstallFlow(Outcome& outcome, int model, int portType, const std::function<
     sim::ui::WaitUntil(D, installtest::InstallEnabled, "the worker to enable Install");
     sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, model);
     sim::ui::SelectListRow(D, IDC_PORT_TYPES, portType);
+    // A catalogue entry that could not be read is not listed: the user picks what is shown.
+    sim::ui::Call(
+        D, [&outcome] { outcome.chosenModel = sim::ui::Control(D, IDC_DRIVER_COMBO)->text; });
     sim::ui::Click(D, IDC_INSTALL);
     if (port) {
         port();
@@ -233,8 +262,6 @@ std::vector<Flow> Flows() {
     const char* types[] = {"serial", "USB", "parallel", "TCP/IP"};
     for (const bool label : {false, true}) {
         const int model = label ? catalog::kReceiptModelCount : 0;
-        const std::string driver(label ? catalog::LabelDriverName(0)
-                                       : catalog::ReceiptDriverName(0));
         for (int type = 0; type < 4; ++type) {
             Flow f;
             f.name = std::string(label ? "label" : "receipt") + " on " + types[type];
@@ -257,13 +284,13 @@ std::vector<Flow> Flows() {
                     }
                 });
             };
-            f.finishedWrongly = [driver]() -> std::string {
+            f.finishedWrongly = [](const Outcome& o) -> std::string {
                 for (const auto& p : sim::spooler::Printers()) {
-                    if (p.driver == driver) {
+                    if (p.driver == o.chosenModel) {
                         return "";
                     }
                 }
-                return "no printer with the driver " + driver;
+                return "no printer with the driver \"" + o.chosenModel + "\"";
             };
             flows.push_back(f);
         }
@@ -345,7 +372,11 @@ TEST_F(FaultSweepTest, EveryPlatformCallOfEveryFlowFailing) {
     std::vector<std::string> defects;
     int injected = 0;
     std::vector<std::string> counts;
+    const char* only = std::getenv("FAULT_SWEEP_FLOW");  // flows whose name holds this
     for (const auto& flow : Flows()) {
+        if (only != nullptr && flow.name.find(only) == std::string::npos) {
+            continue;
+        }
         const int n = Sweep(flow, defects);
         injected += n;
         counts.push_back(flow.name + ": " + std::to_string(n));

@@ -240,6 +240,73 @@ TEST_F(SerialChannelTest, CloseGivesUpAfterItsBoundWhenTheMonitorCannotEnd) {
     EXPECT_EQ(sim::serial::OpenEventCount(), 0);
 }
 
+// With every SetEvent failing the shutdown event never wakes the monitor; Close still ends it
+// within its bound (a new comm mask ends the pending wait) and closes the port.
+TEST_F(SerialChannelTest, CloseEndsTheMonitorWhenTheShutdownEventCannotBeSet) {
+    sim::serial::AddPort(6);
+    SerialChannel channel(2000);
+    Owner owner;
+    Run(owner, [&] {
+        sim::ui::Call(W, [&] {
+            ASSERT_EQ(Open(channel, owner, 6), 1);
+            ASSERT_EQ(channel.StartMonitoring(), 1);
+        });
+        sim::ui::AdvanceClock(W, 10);  // the monitor's WaitCommEvent is pending by now
+        sim::ui::Call(W, [&] {
+            sim::FailCall("SetEvent", 6, -1);
+            const int closed = channel.Close();
+            sim::ClearFailures();  // so that a broken Close cannot hang the destructor
+            EXPECT_NE(closed, 0);
+            EXPECT_FALSE(sim::serial::IsOpen(6));
+        });
+    });
+    EXPECT_EQ(sim::serial::OpenEventCount(), 0);
+}
+
+// Calls that, refused, used to leave an event set for good, so that every wait of the monitor
+// returned at once: a WaitCommEvent refused (a vanished adapter) after the write step's
+// completion set the shared event, and a write event that cannot be reset. The probe is still
+// written once, the owner gets no message, and the monitor neither floods it nor spins (with
+// the write event stuck it stops watching the port).
+TEST_F(SerialChannelTest, ARefusedCallNeverMakesTheMonitorSpin) {
+    struct Case {
+        const char* call;
+        sys::Dword error;
+        bool portKept;
+    };
+    for (const Case c : {Case{"WaitCommEvent", 22, true}, Case{"ResetEvent", 6, false}}) {
+        SCOPED_TRACE(c.call);
+        sim::Reset();
+        sim::ui::Reset();
+        sim::serial::AddPort(7);
+        SerialChannel channel;
+        Owner owner;
+        owner.onMessage = [&] {
+            if (owner.received.size() == 100) {
+                sim::ClearFailures();  // a flood: let the broken monitor out of its loop
+            }
+        };
+        Run(owner, [&] {
+            sim::ui::Call(W, [&] {
+                ASSERT_EQ(Open(channel, owner, 7), 1);
+                sim::FailCall(c.call, c.error, -1);
+                ASSERT_EQ(channel.StartMonitoring(), 1);
+                channel.Write(kProbe.data(), 3);
+            });
+            sim::ui::AdvanceClock(W, 50);
+            sim::ui::Call(W, [&] {
+                sim::ClearFailures();
+                EXPECT_EQ(sim::CallCount("WriteFile"), 1);
+                EXPECT_EQ(sim::serial::Written(7), kProbe);
+                EXPECT_EQ(sim::serial::IsOpen(7), c.portKept);
+                EXPECT_NE(channel.Close(), 0);
+            });
+        });
+        EXPECT_TRUE(owner.received.empty());
+        EXPECT_EQ(sim::serial::OpenEventCount(), 0);
+    }
+}
+
 // A failed read is reported in the "Application Error" box (stop icon, no owner) with the
 // system's text and the port, and no byte is reported to the owner.
 TEST_F(SerialChannelTest, AFailedReadIsReportedAndSendsNoByte) {

@@ -366,6 +366,44 @@ TEST_F(SerialDetectionTest, ClosingTheWindowMidSearchRestoresTheOtherPrinters) {
     EXPECT_EQ(sim::serial::OpenEventCount(), 0);
 }
 
+// The search moves only on its timer. When the first probe's cannot be set the search ends as
+// if no port had answered (instead of stopping half-way with the other printers moved and
+// Install never enabled); a later one that cannot be set leaves the timer that fired running,
+// so the search goes on and finds the printer.
+TEST_F(SerialDetectionTest, ATimerThatCannotBeSetNeverStopsTheSearchHalfWay) {
+    struct Case {
+        int skip;
+        std::string status;
+    };
+    const Case cases[] = {
+        {0,
+         "Cannot select a available port.The current printer port is COM1:,you can configure "
+         "after finished"},
+        {1, "The available printer port:  COM3:"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.skip);
+        sim::Reset();
+        sim::ui::Reset();
+        AddPrinter(kPrinter, "COM1:");
+        AddPrinter(kOther, "COM4:");
+        sim::serial::RemovePort(2);  // COM1 silent, COM2 missing, the printer on COM3
+        AddPrinterDevice(3);
+        SearchDialog dialog;
+        Detect(
+            dialog, {"COM1:", "COM2:", "COM3:"}, [] { AnswerYes(3); }, 0,
+            [&c] { sim::FailCall("SetTimer", 1400, 1, c.skip); });
+        EXPECT_EQ(Status(), c.status);
+        EXPECT_EQ(PortOf(kPrinter), c.skip == 0 ? "COM1:" : "COM3:");
+        EXPECT_EQ(PortOf(kOther), "COM4:");
+        ExpectFinished();
+        EXPECT_EQ(sim::serial::OpenEventCount(), 0);
+        for (const auto& failure : sim::ui::Failures()) {
+            ADD_FAILURE() << failure;
+        }
+    }
+}
+
 // A reply flag left from an earlier search must not end this one on its first port.
 TEST_F(SerialDetectionTest, AnEarlierReplyDoesNotCountForTheNextProbe) {
     AddPrinterDevice(2);

@@ -256,6 +256,16 @@ TEST_F(WindowLayerTest, ADialogNothingCanCloseFailsAtOnceButOneWithATimerWaits) 
     EXPECT_NE(failures[0].find("stalled at once"), std::string::npos) << failures[0];
     sim::ui::Reset();
 
+    // Nor can a script step for a dialog that nothing is left to open.
+    sim::ui::SetStallTimeout(std::chrono::milliseconds(2000));
+    ProbeDialog waiting;
+    sim::ui::Click(IDD_PARALLEL_PORTS, IDC_PORTS_OK);
+    EXPECT_EQ(waiting.DoModal(), -1);
+    failures = sim::ui::Failures();
+    ASSERT_EQ(failures.size(), 2u);  // the stall, and the script left unfinished
+    EXPECT_NE(failures[0].find("stalled at once; waiting for: "), std::string::npos) << failures[0];
+    sim::ui::Reset();
+
     // A timer can still end it: the loop waits out the stall timeout instead.
     sim::ui::SetStallTimeout(std::chrono::milliseconds(50));
     ProbeDialog ticking;
