@@ -41,7 +41,7 @@ class InstallDialog : public ui::Dialog {
 
     // The operations of an installation. Each is thin: the work lives in install/ and ports/,
     // in a file named after it.
-    void RestartService(const std::string& serviceName, int mode);  // install/RestartService
+    bool RestartService(const std::string& serviceName, int mode);  // install/RestartService
     void InstallReceiptPrinter();                                   // install/InstallReceiptPrinter
     void InstallLabelPrinter();                                     // install/InstallLabelPrinter
     void EnumeratePorts();                                          // ports/EnumeratePorts

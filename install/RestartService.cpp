@@ -77,8 +77,8 @@ bool RestartService(const std::string& serviceName, int mode,
 
 }  // namespace install
 
-void InstallDialog::RestartService(const std::string& serviceName, int mode) {
-    install::RestartService(serviceName, mode, [this](const std::string& text) {
+bool InstallDialog::RestartService(const std::string& serviceName, int mode) {
+    return install::RestartService(serviceName, mode, [this](const std::string& text) {
         AppMessageBox(text, ui::mb::IconInformation);
     });
 }

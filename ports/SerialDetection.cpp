@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "app/InstallDialog.h"
@@ -109,17 +110,35 @@ std::string RegistryPortOf(const std::string& printerName) {
     return std::string(port, strnlen(port, size));
 }
 
-void RestoreSerialPorts(InstallDialog& dialog) {
-    dialog.serialSearch.portsFreed = false;
+// Writes every other printer's COM port back; whether any had been moved off it.
+bool RestoreSerialPorts(InstallDialog& dialog) {
+    const bool freed = std::exchange(dialog.serialSearch.portsFreed, false);
+    bool moved = false;
     ForEachOtherComPrinter(dialog, [&](const std::string& name, const std::string& port) {
+        moved = freed;
         dialog.SetPrinterPortRegistry(name, port);
-        // A key that will not open is passed over in silence by the write: the printer would
-        // stay on LPT1: unseen, so the user is told which port to give it back.
-        if (strcasecmp(RegistryPortOf(name).c_str(), kFreePort) == 0) {
+        // A key that will not open is passed over in silence by the write: a moved printer
+        // whose key does not read back its port (or cannot be read) would stay on LPT1:
+        // unseen, so the user is told which port to give it back.
+        if (freed && strcasecmp(RegistryPortOf(name).c_str(), port.c_str()) != 0) {
             dialog.AppMessageBox("The printer " + name + " could not be given back its port " +
                                      port + ",please set it after the installation finished",
                                  ui::mb::Ok);
         }
+    });
+    return moved;
+}
+
+// The ports written back take effect when the spooler starts again. A restart that fails is
+// tried once more; when that fails too, the printers still on the free port are named.
+void RestartAfterRestore(InstallDialog& dialog, bool moved) {
+    if (dialog.RestartService("Spooler", 0) || !moved || dialog.RestartService("Spooler", 0)) {
+        return;
+    }
+    ForEachOtherComPrinter(dialog, [&](const std::string& name, const std::string& port) {
+        dialog.AppMessageBox("The printer " + name + " could not be given back its port " + port +
+                                 ",please set it after the installation finished",
+                             ui::mb::Ok);
     });
 }
 
@@ -180,9 +199,9 @@ void SinglePort(InstallDialog& dialog) {
         dialog.baudRate = kSinglePortBaudRate;  // 0 would be no rate at all
     }
     WritePortSettings(dialog, entry);
-    RestoreSerialPorts(dialog);
+    const bool moved = RestoreSerialPorts(dialog);
     dialog.progressBar.SetPos(90);
-    dialog.RestartService("Spooler", 0);
+    RestartAfterRestore(dialog, moved);
     dialog.portName = entry;
     Finish(dialog, "The current printer port is " + entry + ",you can configure after finished");
 }
@@ -199,9 +218,9 @@ void PortFound(InstallDialog& dialog) {
     WritePortSettings(dialog, entry);
     dialog.portName = entry;
     dialog.progressBar.SetPos(80);
-    RestoreSerialPorts(dialog);
+    const bool moved = RestoreSerialPorts(dialog);
     dialog.progressBar.SetPos(90);
-    dialog.RestartService("Spooler", 0);
+    RestartAfterRestore(dialog, moved);
     dialog.SetInstallButton("&Finish");
     dialog.Refresh();
     dialog.progressBar.SetPos(100);
@@ -212,9 +231,9 @@ void NoPortAnswered(InstallDialog& dialog) {
     dialog.serialChannel.Close();
     dialog.KillTimer(InstallDialog::kSerialTimer);
     dialog.progressBar.SetPos(80);
-    RestoreSerialPorts(dialog);
+    const bool moved = RestoreSerialPorts(dialog);
     dialog.progressBar.SetPos(90);
-    dialog.RestartService("Spooler", 0);
+    RestartAfterRestore(dialog, moved);
     Finish(dialog, "Cannot select a available port\xA1\xA3The current printer port is " +
                        dialog.serialPorts.front() + ",you can configure after finished");
     dialog.serialSearch.probing = false;
@@ -299,9 +318,9 @@ void StartSerialDetection(InstallDialog& dialog) {
         }
     }
     dialog.serialChannel.Close();
-    RestoreSerialPorts(dialog);
+    const bool moved = RestoreSerialPorts(dialog);
     dialog.progressBar.SetPos(90);
-    dialog.RestartService("Spooler", 0);
+    RestartAfterRestore(dialog, moved);
     Finish(dialog, "Cannot select a available port.The current printer port is " +
                        dialog.serialPorts.front() + ",you can configure after finished");
 }
@@ -343,8 +362,7 @@ void EndSerialSearch(InstallDialog& dialog) {
     search.probing = false;
     dialog.serialChannel.Close();
     if (search.portsFreed) {
-        RestoreSerialPorts(dialog);
-        dialog.RestartService("Spooler", 0);
+        RestartAfterRestore(dialog, RestoreSerialPorts(dialog));
     }
 }
 

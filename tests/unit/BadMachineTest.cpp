@@ -91,6 +91,18 @@ class BadMachineTest : public installtest::InstallTest {
         installtest::InstallTest::TearDown();
     }
 
+    // A fresh machine with the package, `other` on `port`, COM1 and COM2 in the device map
+    // and the printer answering on COM2.
+    void FreshWithOtherPrinter(const std::string& other, const std::string& port) {
+        sim::Reset();
+        sim::ui::Reset();
+        installtest::InstallTest::SetUp();
+        sim::spooler::AddPrinter({other, port, "Other driver", "WinPrint", "RAW"});
+        SerialMap({{"\\Device\\Serial0", "COM1"}, {"\\Device\\Serial1", "COM2"}});
+        sim::serial::AddPort(2);
+        sim::serial::AddReply(2, kReceiptProbe, {0x12}, 40, 19200);
+    }
+
     // "&Yes" at the baud prompt (19200), then time for `ports` probes.
     static std::function<void()> AnswerYes(int ports) {
         return [ports] {
@@ -402,31 +414,76 @@ TEST_F(BadMachineTest, APortGoneBetweenTheListAndTheOpenIsPassedOver) {
 // again or a box names it.
 TEST_F(BadMachineTest, AnotherPrinterWhoseComKeyCannotBeWrittenBackIsNotLostSilently) {
     const std::string other = "Kitchen";
-    sim::spooler::AddPrinter({other, "COM2:", "Other driver", "WinPrint", "RAW"});
-    SerialMap({{"\\Device\\Serial0", "COM1"}, {"\\Device\\Serial1", "COM2"}});
-    sim::serial::AddPort(2);
-    sim::serial::AddReply(2, kReceiptProbe, {0x12}, 40, 19200);
-    BadDialog dialog;
-    dialog.onStatus = [&other](const std::string& text) {
-        if (text == "Checking COM1:") {
-            for (const auto& key : {kPrinters, kSoftwarePrinters, kSet001Printers}) {
-                if (sim::registry::KeyExists("HKLM", key + other)) {
-                    sim::registry::SetKeyAccess("HKLM", key + other, sys::key::Read);
+    // Its keys made read-only once it was moved; or, once the printer was found, no key opens
+    // at all (the read-back that would have shown LPT1: fails too).
+    for (const bool noKeyOpens : {false, true}) {
+        SCOPED_TRACE(noKeyOpens ? "no key opens" : "read-only keys");
+        FreshWithOtherPrinter(other, "COM2:");
+        BadDialog dialog;
+        dialog.onStatus = [&other, noKeyOpens](const std::string& text) {
+            if (!noKeyOpens && text == "Checking COM1:") {
+                for (const auto& key : {kPrinters, kSoftwarePrinters, kSet001Printers}) {
+                    if (sim::registry::KeyExists("HKLM", key + other)) {
+                        sim::registry::SetKeyAccess("HKLM", key + other, sys::key::Read);
+                    }
+                }
+                sim::registry::SetKeyAccess("HKCC", kPrinters + other, sys::key::Read);
+            }
+            if (noKeyOpens && text == "The available printer port:  COM2:") {
+                sim::FailCall("RegOpenKeyExA", 5, -1);
+            }
+        };
+        sim::ui::AnswerMessageBox(other, ui::id::Ok);
+        Install(dialog, 0, Serial, AnswerYes(2));
+        sim::ClearFailures();
+        const auto texts = BoxTexts();
+        const bool named = std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
+            return t.find(other) != std::string::npos && t.find("COM2:") != std::string::npos;
+        });
+        EXPECT_TRUE(PortOf(other) == "COM2:" || named)
+            << "Kitchen left on " << PortOf(other).value_or("?") << " without a word";
+        ExpectFinished();
+    }
+}
+
+// The ports written back take effect only when the spooler starts again. The restart after the
+// printer was found fails: once, and it is tried again with the other printer back on its port
+// in the spooler too; for good (stuck in STOP_PENDING), and after its two boxes the other
+// printer is named, its key holding its port for the spooler's next start.
+TEST_F(BadMachineTest, AFailedRestartAfterTheSearchIsRetriedThenTheMovedPrinterNamed) {
+    const std::string other = "Kitchen";
+    for (const bool stuck : {false, true}) {
+        SCOPED_TRACE(stuck ? "stuck" : "once");
+        FreshWithOtherPrinter(other, "COM4:");
+        BadDialog dialog;
+        dialog.onStatus = [stuck](const std::string& text) {
+            if (text == "The available printer port:  COM2:") {
+                if (stuck) {
+                    sim::service::SetRefusesStop("Spooler", true);
+                } else {
+                    sim::FailCall("StartServiceA", 1058, 1);
                 }
             }
-            sim::registry::SetKeyAccess("HKCC", kPrinters + other, sys::key::Read);
+        };
+        sim::ui::AnswerMessageBox(kUnknown, ui::id::Ok, stuck ? 2 : 1);
+        if (stuck) {
+            sim::ui::AnswerMessageBox(other, ui::id::Ok);
         }
-    };
-    sim::ui::AnswerMessageBox(other, ui::id::Ok);
-    Install(dialog, 0, Serial, AnswerYes(2));
-    EXPECT_EQ(PortOf(kPrinter), "COM2:");
-    const auto texts = BoxTexts();
-    const bool named = std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
-        return t.find(other) != std::string::npos && t.find("COM2:") != std::string::npos;
-    });
-    EXPECT_TRUE(PortOf(other) == "COM2:" || named)
-        << "Kitchen left on " << PortOf(other).value_or("?") << " without a word";
-    ExpectFinished();
+        Install(dialog, 0, Serial, AnswerYes(2));
+        EXPECT_EQ(PortOf(kPrinter), "COM2:");
+        EXPECT_EQ(PortOf(other), "COM4:");
+        EXPECT_EQ(sim::spooler::FindPrinter(other)->port, stuck ? "LPT1:" : "COM4:");
+        Names expected{kUnknown};
+        if (stuck) {
+            expected.push_back(kUnknown);
+            expected.push_back(
+                "The printer Kitchen could not be given back its port "
+                "COM4:,please set it after the installation finished");
+        }
+        EXPECT_EQ(BoxTexts(), expected);
+        ExpectFinished();
+        sim::service::SetRefusesStop("Spooler", false);
+    }
 }
 
 // The same name is taken by a printer that cannot be deleted (5): AddPrinterA then fails with
