@@ -214,6 +214,13 @@ ui::WParam CommandParam(int id, unsigned code) {
     return (static_cast<ui::WParam>(code) << 16) | static_cast<ui::WParam>(id & 0xFFFF);
 }
 
+// Whether a dialog of this template is open and still runs. Caller holds the lock.
+bool TemplateOpenLocked(int templateId) {
+    return std::any_of(S().open.begin(), S().open.end(), [templateId](const auto& entry) {
+        return entry.second->templateId == templateId && !entry.second->ending;
+    });
+}
+
 // The open dialogs of the calling thread that still run, outermost first. Caller holds the lock.
 std::vector<std::shared_ptr<Window>> ThreadWindowsLocked() {
     std::vector<std::shared_ptr<Window>> windows;
@@ -395,7 +402,10 @@ void RunLoop(Window& w) {
         if (certain || std::chrono::steady_clock::now() - lastProgress > S().stall) {
             std::string why = S().script.empty()
                                   ? std::string("; no user action left in the script")
-                                  : "; waiting for: " + S().script.front().what;
+                                  : "; waiting for: " + S().script.front().what +
+                                        (TemplateOpenLocked(S().script.front().dialog)
+                                             ? " (its dialog is open)"
+                                             : " (its dialog is not open)");
             if (certain) {
                 why = " at once" + why + "; no timer, no worker thread";
             }
