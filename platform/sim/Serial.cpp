@@ -437,6 +437,25 @@ Port* PortOrFail(void* handle) {
     return port;
 }
 
+// The port of a ReadFile or WriteFile, or null with the last error set: 6 for a handle that is
+// no open port, 87 for an overlapped handle without its OVERLAPPED, 998 (ERROR_NOACCESS) with
+// neither a count nor an OVERLAPPED to report the transfer in. Caller holds the lock.
+Port* TransferPortOrFail(void* handle, const sys::Dword* count, const sys::OVERLAPPED* overlapped) {
+    Port* port = PortOrFail(handle);
+    if (port == nullptr) {
+        return nullptr;
+    }
+    if (port->overlapped && overlapped == nullptr) {
+        sys::SetLastError(sys::err::InvalidParameter);
+        return nullptr;
+    }
+    if (count == nullptr && overlapped == nullptr) {
+        sys::SetLastError(kNoAccess);
+        return nullptr;
+    }
+    return port;
+}
+
 // A comm call on one port: counted, failed when injected, 6 for a handle that is no open port,
 // 998 (ERROR_NOACCESS) for a null record it must read or write; else f(port) under the lock.
 template <class T, class F>
@@ -921,16 +940,8 @@ int ReadFile(void* file, void* buffer, Dword size, Dword* read, OVERLAPPED* over
         return 0;
     }
     std::unique_lock lock(S().mu);
-    Port* port = PortOrFail(file);
+    Port* port = TransferPortOrFail(file, read, overlapped);
     if (port == nullptr) {
-        return 0;
-    }
-    if (port->overlapped && overlapped == nullptr) {
-        SetLastError(err::InvalidParameter);
-        return 0;
-    }
-    if (read == nullptr && overlapped == nullptr) {
-        SetLastError(kNoAccess);
         return 0;
     }
     if (read != nullptr) {
@@ -996,17 +1007,8 @@ int WriteFile(void* file, const void* buffer, Dword size, Dword* written, OVERLA
         return 0;
     }
     std::lock_guard lock(S().mu);
-    Port* port = PortOrFail(file);
+    Port* port = TransferPortOrFail(file, written, overlapped);
     if (port == nullptr) {
-        return 0;
-    }
-    // 87: an overlapped handle needs an OVERLAPPED.
-    if (port->overlapped && overlapped == nullptr) {
-        SetLastError(err::InvalidParameter);
-        return 0;
-    }
-    if (written == nullptr && overlapped == nullptr) {
-        SetLastError(kNoAccess);
         return 0;
     }
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
