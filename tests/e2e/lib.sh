@@ -61,6 +61,25 @@ e2e_give_up() {
     exit 1
 }
 
+# e2e_expect_end <pid> <seconds> <what> [screenshot]: one check that the program (a child of
+# this shell) ended by itself within <seconds> after <what>; if not, a screenshot and a kill.
+e2e_expect_end() {
+    local pid=$1 seconds=$2 what=$3 shot=${4:-} i rc
+    for ((i = 0; i < seconds * 10; i++)); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        fail "program still running $seconds s after $what"
+        [[ -z $shot ]] || e2e_screenshot "$shot"
+        kill "$pid" 2>/dev/null
+        return
+    fi
+    wait "$pid"
+    rc=$?
+    check "program ended by itself after $what (exit status $rc)" test "$rc" -lt 124
+}
+
 # Clean-ups run in reverse order of registration, once, whatever ends the script.
 e2e_on_exit() { _e2e_cleanups+=("$1"); }
 _e2e_run_cleanups() {

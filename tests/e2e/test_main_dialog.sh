@@ -164,18 +164,7 @@ fi
 e2e_screenshot main-dialog-ready
 
 check "close box accepted" e2e_probe close "$caption"
-for ((i = 0; i < END_SECONDS * 10; i++)); do
-    kill -0 "$app" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$app" 2>/dev/null; then
-    fail "program still running $END_SECONDS s after the close box"
-    e2e_screenshot main-dialog-not-closed
-else
-    wait "$app"
-    rc=$?
-    check "program ended by itself (exit status $rc)" test "$rc" -lt 124
-fi
+e2e_expect_end "$app" "$END_SECONDS" "the close box" main-dialog-not-closed
 left=$(e2e_prefix_processes DriverInstaller.exe)
 check "no DriverInstaller.exe process left${left:+ (pids $left)}" test -z "$left"
 

@@ -68,20 +68,7 @@ start_installer() {
 
 # Waits for the program to end by itself after a closing click; one check.
 expect_end() {
-    local what=$1 i rc
-    for ((i = 0; i < END_SECONDS * 10; i++)); do
-        kill -0 "$app" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$app" 2>/dev/null; then
-        fail "$what: program still running $END_SECONDS s later"
-        e2e_screenshot receipt-not-closed$shot_suffix
-        kill "$app" 2>/dev/null
-        return
-    fi
-    wait "$app"
-    rc=$?
-    check "$what: program ended by itself (exit status $rc)" test "$rc" -lt 124
+    e2e_expect_end "$app" "$END_SECONDS" "$1" "receipt-not-closed$shot_suffix"
 }
 
 # Lists the open message boxes; true when there are none.

@@ -125,17 +125,6 @@ check "the Ports value of COM6: reads 19200,n,8,1 ($settings)" test "$settings" 
 note "spooler's view of the printer's port after its restart: $(field "$E2E_WORK/after.txt" printer 3 "$PRINTER")"
 
 check "&Finish accepted" e2e_probe click "$main" "$IDC_INSTALL"
-for ((i = 0; i < END_SECONDS * 10; i++)); do
-    kill -0 "$app" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$app" 2>/dev/null; then
-    fail "program still running $END_SECONDS s after &Finish"
-    kill "$app" 2>/dev/null
-else
-    wait "$app"
-    rc=$?
-    check "program ended by itself after &Finish (exit status $rc)" test "$rc" -lt 124
-fi
+e2e_expect_end "$app" "$END_SECONDS" "&Finish"
 echo "timing: Yes to checks done ${elapsed} ms"
 e2e_summary
