@@ -246,8 +246,13 @@ ServiceHandle OpenServiceA(ServiceHandle manager, const char* serviceName, Dword
     return NewHandle(ScHandleRecord{false, key, MapServiceAccess(access)});
 }
 
-int QueryServiceStatus(ServiceHandle service, SERVICE_STATUS* status) {
-    if (Injected("QueryServiceStatus")) {
+namespace {
+
+// A call on one service: counted, failed when injected, 6 for a handle that names no service;
+// else f(service, handle record) under the lock, the start notices sent after it.
+template <class F>
+int OnService(const char* call, ServiceHandle service, F f) {
+    if (Injected(call)) {
         return 0;
     }
     StartNotices notices;
@@ -257,96 +262,88 @@ int QueryServiceStatus(ServiceHandle service, SERVICE_STATUS* status) {
     if (target == nullptr) {
         return 0;
     }
-    ++target->queries;
-    if ((record->granted & svc::QueryStatus) == 0 || target->queryFails) {
-        SetLastError(err::AccessDenied);
-        return 0;
-    }
-    if (status == nullptr) {
-        SetLastError(err::RpcNullRefPointer);
-        return 0;
-    }
-    Settle(*target);
-    Fill(*target, status);
-    return 1;
+    return f(*target, *record);
+}
+
+}  // namespace
+
+int QueryServiceStatus(ServiceHandle service, SERVICE_STATUS* status) {
+    return OnService("QueryServiceStatus", service, [status](Service& target, auto& record) {
+        ++target.queries;
+        if ((record.granted & svc::QueryStatus) == 0 || target.queryFails) {
+            SetLastError(err::AccessDenied);
+            return 0;
+        }
+        if (status == nullptr) {
+            SetLastError(err::RpcNullRefPointer);
+            return 0;
+        }
+        Settle(target);
+        Fill(target, status);
+        return 1;
+    });
 }
 
 int ControlService(ServiceHandle service, Dword control, SERVICE_STATUS* status) {
-    if (Injected("ControlService")) {
-        return 0;
-    }
-    StartNotices notices;
-    std::lock_guard lock(S().mu);
-    ScHandleRecord* record = nullptr;
-    Service* target = ServiceFor(service, &record);
-    if (target == nullptr) {
-        return 0;
-    }
-    if (control != svc::ControlStop && control != kControlInterrogate) {
-        SetLastError(kErrorInvalidServiceControl);  // 1052: a control we do not model
-        Fill(*target, status);
-        return 0;
-    }
-    if (control == svc::ControlStop) {
-        ++target->stops;
-    }
-    const Dword needed = control == svc::ControlStop ? svc::Stop : kInterrogate;
-    if ((record->granted & needed) == 0) {
-        SetLastError(err::AccessDenied);
-        return 0;
-    }
-    Settle(*target);
-    if (target->state == State::Stopped) {
-        SetLastError(err::ServiceNotActive);  // 1062, with the record filled in all the same
-        Fill(*target, status);
-        return 0;
-    }
-    if (target->state != State::Running) {
-        // 1061: a pending service takes no controls.
-        SetLastError(err::ServiceCannotAcceptControl);
-        Fill(*target, status);
-        return 0;
-    }
-    if (control == svc::ControlStop) {
-        Enter(*target, State::StopPending);
-    }
-    Fill(*target, status);
-    return 1;
+    return OnService("ControlService", service, [control, status](Service& target, auto& record) {
+        if (control != svc::ControlStop && control != kControlInterrogate) {
+            SetLastError(kErrorInvalidServiceControl);  // 1052: a control we do not model
+            Fill(target, status);
+            return 0;
+        }
+        if (control == svc::ControlStop) {
+            ++target.stops;
+        }
+        const Dword needed = control == svc::ControlStop ? svc::Stop : kInterrogate;
+        if ((record.granted & needed) == 0) {
+            SetLastError(err::AccessDenied);
+            return 0;
+        }
+        Settle(target);
+        if (target.state == State::Stopped) {
+            SetLastError(err::ServiceNotActive);  // 1062, with the record filled in all the same
+            Fill(target, status);
+            return 0;
+        }
+        if (target.state != State::Running) {
+            // 1061: a pending service takes no controls.
+            SetLastError(err::ServiceCannotAcceptControl);
+            Fill(target, status);
+            return 0;
+        }
+        if (control == svc::ControlStop) {
+            Enter(target, State::StopPending);
+        }
+        Fill(target, status);
+        return 1;
+    });
 }
 
 int StartServiceA(ServiceHandle service, Dword /*argc*/, const char** /*argv*/) {
-    if (Injected("StartServiceA")) {
-        return 0;
-    }
-    StartNotices notices;
-    std::lock_guard lock(S().mu);
-    ScHandleRecord* record = nullptr;
-    Service* target = ServiceFor(service, &record);
-    if (target == nullptr) {
-        return 0;
-    }
-    ++target->starts;
-    if ((record->granted & svc::Start) == 0) {
-        SetLastError(err::AccessDenied);
-        return 0;
-    }
-    if (target->disabled) {
-        SetLastError(err::ServiceDisabled);  // 1058
-        return 0;
-    }
-    Settle(*target);
-    if (target->state != State::Stopped) {
-        SetLastError(err::ServiceAlreadyRunning);  // 1056, pending states included
-        return 0;
-    }
-    if (target->exitsAtOnce) {
-        // 1053: the process ended before it reported to the manager; the service stays stopped.
-        target->everStarted = true;
-        SetLastError(err::ServiceRequestTimeout);
-        return 0;
-    }
-    Enter(*target, State::StartPending);
-    return 1;
+    return OnService("StartServiceA", service, [](Service& target, auto& record) {
+        ++target.starts;
+        if ((record.granted & svc::Start) == 0) {
+            SetLastError(err::AccessDenied);
+            return 0;
+        }
+        if (target.disabled) {
+            SetLastError(err::ServiceDisabled);  // 1058
+            return 0;
+        }
+        Settle(target);
+        if (target.state != State::Stopped) {
+            SetLastError(err::ServiceAlreadyRunning);  // 1056, pending states included
+            return 0;
+        }
+        if (target.exitsAtOnce) {
+            // 1053: the process ended before it reported to the manager; the service stays stopped.
+            target.everStarted = true;
+            SetLastError(err::ServiceRequestTimeout);
+            return 0;
+        }
+        Enter(target, State::StartPending);
+        return 1;
+    });
 }
 
 int CloseServiceHandle(ServiceHandle handle) {
