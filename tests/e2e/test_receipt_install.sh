@@ -302,6 +302,6 @@ spoolq service >"$E2E_WORK/disabled-after.txt"
 check "Spooler disabled: the service stayed stopped ($(cat "$E2E_WORK/disabled-after.txt"))" \
     test "$(field "$E2E_WORK/disabled-after.txt" service 3)" = 1
 check "Spooler disabled: close box accepted" e2e_probe close "$main"
-expect_end "Spooler disabled"
+expect_end "the close box (Spooler disabled)"
 
 e2e_summary
