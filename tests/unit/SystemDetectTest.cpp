@@ -1,4 +1,5 @@
 // Tests of the version code, the WOW64 query and the system status text.
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -18,6 +19,11 @@ struct VersionRow {
     int code;
     std::string_view name;
 };
+
+// Names the row in the test list (by default gtest prints its bytes, a pointer among them).
+void PrintTo(const VersionRow& row, std::ostream* os) {
+    *os << "platform " << row.platformId << " version " << row.major << "." << row.minor;
+}
 
 class VersionTableTest : public SimTest, public ::testing::WithParamInterface<VersionRow> {};
 
