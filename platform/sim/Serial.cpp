@@ -1086,8 +1086,11 @@ void* CreateEventA(void* /*security*/, int manualReset, int initialState, const 
     return handle;
 }
 
-int SetEvent(void* event) {
-    if (Injected("SetEvent")) {
+namespace {
+
+// SetEvent and ResetEvent: 6 for a handle that is no event; a set event wakes the waiters.
+int Signal(const char* call, void* event, bool signalled) {
+    if (Injected(call)) {
         return 0;
     }
     std::lock_guard lock(S().mu);
@@ -1096,23 +1099,21 @@ int SetEvent(void* event) {
         SetLastError(err::InvalidHandle);
         return 0;
     }
-    e->signalled = true;
-    Changed();
+    e->signalled = signalled;
+    if (signalled) {
+        Changed();
+    }
     return 1;
 }
 
+}  // namespace
+
+int SetEvent(void* event) {
+    return Signal("SetEvent", event, true);
+}
+
 int ResetEvent(void* event) {
-    if (Injected("ResetEvent")) {
-        return 0;
-    }
-    std::lock_guard lock(S().mu);
-    auto* e = FindEvent(event);
-    if (e == nullptr) {
-        SetLastError(err::InvalidHandle);
-        return 0;
-    }
-    e->signalled = false;
-    return 1;
+    return Signal("ResetEvent", event, false);
 }
 
 Dword WaitForMultipleObjects(Dword count, void* const* handles, int waitAll, Dword milliseconds) {

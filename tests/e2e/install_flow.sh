@@ -4,22 +4,12 @@
 # The FLOW_ variables are read by the scripts that source this file.
 # shellcheck disable=SC2034
 
-_flow_caption() {
-    python3 "$E2E_REPO/tests/e2e/dialog_template.py" --inc "$E2E_REPO/res/Dialogs.inc" \
-        --ids "$E2E_REPO/res/resource.h" --dialog "$1" --caption
-}
-FLOW_MAIN=$(_flow_caption IDD_INSTALL)
-FLOW_PARALLEL=$(_flow_caption IDD_PARALLEL_PORTS)
+FLOW_MAIN=$(e2e_caption IDD_INSTALL)
+FLOW_PARALLEL=$(e2e_caption IDD_PARALLEL_PORTS)
 FLOW_SPOOLQ=${E2E_SPOOLQ:-$E2E_BUILD/tests/e2e/spoolq/spoolq.exe}
 readonly FLOW_ROW_PARALLEL=2
 
 flow_spoolq() { e2e_wine 60 "$FLOW_SPOOLQ" "$@" </dev/null; }
-
-# flow_field <file> <kind> <n> [<name>]: field n of spoolq's lines of one kind (and name).
-flow_field() {
-    awk -F'\t' -v kind="$2" -v n="$3" -v key="${4-}" \
-        '$1 == kind && (key == "" || $2 == key) { print $n }' "$1"
-}
 
 # flow_start <run dir> <log>: the installer from its directory; FLOW_APP is its process.
 flow_start() {

@@ -49,7 +49,7 @@ start_run() {
         return 1
     fi
     flow_spoolq monitors >"$E2E_WORK/before-$arch.txt"
-    check "$arch: no \"$MONITOR\" before" test -z "$(flow_field "$E2E_WORK/before-$arch.txt" monitor 2 "$MONITOR")"
+    check "$arch: no \"$MONITOR\" before" test -z "$(e2e_field "$E2E_WORK/before-$arch.txt" monitor 2 "$MONITOR")"
     check "$arch: \"$MODEL\" picked in the driver list" flow_pick_driver "$MODEL"
     check "$arch: the printer name follows the driver" \
         test "$(e2e_probe text "$FLOW_MAIN" "$IDC_PRINTER_NAME")" = "$MODEL"
@@ -94,24 +94,24 @@ if start_run win32; then
     flow_spoolq monitors drivers printers device >"$a"
     sed 's/^/after: /' "$a"
     check "win32: monitor \"$MONITOR\" for \"Windows NT x86\"" \
-        test "$(flow_field "$a" monitor 3 "$MONITOR")" = "Windows NT x86"
+        test "$(e2e_field "$a" monitor 3 "$MONITOR")" = "Windows NT x86"
     check "win32: the monitor's module is the copy in the system directory" \
-        grep -qixF 'C:\windows\system32\qlvMONNT.dll' <(flow_field "$a" monitor 4 "$MONITOR" | sed 's/\\\\/\\/g')
+        grep -qixF 'C:\windows\system32\qlvMONNT.dll' <(e2e_field "$a" monitor 4 "$MONITOR" | sed 's/\\\\/\\/g')
     check "win32: qlvMONNT.dll is in system32" test -f "$E2E_DRIVE_C/windows/system32/qlvMONNT.dll"
-    check "win32: driver \"$MODEL\" names the monitor" test "$(flow_field "$a" driver 10 "$MODEL")" = "$MONITOR"
+    check "win32: driver \"$MODEL\" names the monitor" test "$(e2e_field "$a" driver 10 "$MODEL")" = "$MONITOR"
     check "win32: driver module QLVDRV50.DLL" \
-        test "$(flow_field "$a" driver 5 "$MODEL" | sed 's/.*\\//')" = QLVDRV50.DLL
-    check "win32: data file $STEM.DAT" test "$(flow_field "$a" driver 6 "$MODEL" | sed 's/.*\\//')" = $STEM.DAT
+        test "$(e2e_field "$a" driver 5 "$MODEL" | sed 's/.*\\//')" = QLVDRV50.DLL
+    check "win32: data file $STEM.DAT" test "$(e2e_field "$a" driver 6 "$MODEL" | sed 's/.*\\//')" = $STEM.DAT
     check "win32: configuration module QLVUI50.DLL" \
-        test "$(flow_field "$a" driver 7 "$MODEL" | sed 's/.*\\//')" = QLVUI50.DLL
-    check "win32: help file THERMAL.chm" test "$(flow_field "$a" driver 8 "$MODEL" | sed 's/.*\\//')" = THERMAL.chm
-    flow_field "$a" driver 9 "$MODEL" | tr ',' '\n' | sed 's/.*\\//' >"$E2E_WORK/deps.txt"
+        test "$(e2e_field "$a" driver 7 "$MODEL" | sed 's/.*\\//')" = QLVUI50.DLL
+    check "win32: help file THERMAL.chm" test "$(e2e_field "$a" driver 8 "$MODEL" | sed 's/.*\\//')" = THERMAL.chm
+    e2e_field "$a" driver 9 "$MODEL" | tr ',' '\n' | sed 's/.*\\//' >"$E2E_WORK/deps.txt"
     check "win32: 28 dependent files ($(wc -l <"$E2E_WORK/deps.txt"))" test "$(wc -l <"$E2E_WORK/deps.txt")" = 28
     check "win32: the last dependent file is $STEM.BA0" test "$(tail -n 1 "$E2E_WORK/deps.txt")" = $STEM.BA0
     check "win32: the driver and configuration modules are not dependent files" \
         test -z "$(grep -ixE 'QLVDRV50.DLL|QLVUI50.DLL|qlvMONNT.dll|THERMAL.chm|'$STEM'.DAT' "$E2E_WORK/deps.txt")"
     check "win32: printer \"$PRINTER\" on LPT1: with driver \"$MODEL\"" \
-        test "$(flow_field "$a" printer 3 "$PRINTER")|$(flow_field "$a" printer 4 "$PRINTER")" = "LPT1:|$MODEL"
+        test "$(e2e_field "$a" printer 3 "$PRINTER")|$(e2e_field "$a" printer 4 "$PRINTER")" = "LPT1:|$MODEL"
     check "win32: the installer's copies in the driver directory are deleted" \
         test -z "$(find "$E2E_DRIVE_C/windows/system32/spool/drivers/w32x86" -maxdepth 1 -type f -iname 'QLV*')"
     check "win32: &Finish accepted" e2e_probe click "$FLOW_MAIN" "$IDC_INSTALL"
@@ -137,9 +137,9 @@ if start_run win64; then
     a=$E2E_WORK/after-win64.txt
     flow_spoolq monitors drivers="Windows x64" drivers printers >"$a"
     sed 's/^/after: /' "$a"
-    check "win64: no monitor \"$MONITOR\"" test -z "$(flow_field "$a" monitor 2 "$MONITOR")"
-    check "win64: no driver" test -z "$(flow_field "$a" driver 2)"
-    check "win64: no printer" test -z "$(flow_field "$a" printer 2)"
+    check "win64: no monitor \"$MONITOR\"" test -z "$(e2e_field "$a" monitor 2 "$MONITOR")"
+    check "win64: no driver" test -z "$(e2e_field "$a" driver 2)"
+    check "win64: no printer" test -z "$(e2e_field "$a" printer 2)"
     check "win64: no qlvMON64.dll left in SysWOW64" test ! -e "$E2E_DRIVE_C/windows/syswow64/qlvMON64.dll"
     check "win64: no label module left in the driver directory" \
         test -z "$(find "$E2E_DRIVE_C/windows/system32/spool/drivers" -maxdepth 2 -iname 'QLV*')"

@@ -10,8 +10,7 @@ source "$here/lib.sh"
 export LC_ALL=C
 IDC_INSTALL=$(e2e_id IDC_INSTALL)
 IDC_DRIVER_COMBO=$(e2e_id IDC_DRIVER_COMBO)
-caption=$(python3 "$here/dialog_template.py" --inc "$E2E_REPO/res/Dialogs.inc" \
-    --ids "$E2E_REPO/res/resource.h" --dialog IDD_INSTALL --caption)
+caption=$(e2e_caption IDD_INSTALL)
 IDOK=1
 
 dll=$(find "$E2E_BUILD/tools/sevenzip" -name 7-zip32.dll -print -quit 2>/dev/null)

@@ -7,13 +7,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/lib.sh"
 export LC_ALL=C
 
-caption_of() {
-    python3 "$here/dialog_template.py" --inc "$E2E_REPO/res/Dialogs.inc" \
-        --ids "$E2E_REPO/res/resource.h" --dialog "$1" --caption
-}
-main=$(caption_of IDD_INSTALL)
-parallel=$(caption_of IDD_PARALLEL_PORTS)
-tcpip=$(caption_of IDD_TCPIP_PORTS)
+main=$(e2e_caption IDD_INSTALL)
+parallel=$(e2e_caption IDD_PARALLEL_PORTS)
+tcpip=$(e2e_caption IDD_TCPIP_PORTS)
 IDC_PRINTER_NAME=$(e2e_id IDC_PRINTER_NAME)
 IDC_SET_DEFAULT=$(e2e_id IDC_SET_DEFAULT)
 IDC_PORT_TYPES=$(e2e_id IDC_PORT_TYPES)
@@ -52,10 +48,6 @@ run=$E2E_RUN
 
 spoolq() { e2e_wine 60 "$E2E_SPOOLQ" "$@" </dev/null; }
 # field <file> <kind> <n> [<key field 2>]: field n of the lines of one kind (and name).
-field() {
-    awk -F'\t' -v kind="$2" -v n="$3" -v key="${4-}" \
-        '$1 == kind && (key == "" || $2 == key) { print $n }' "$1"
-}
 
 app=
 # start_installer <log> [<WINEDEBUG>]
@@ -97,7 +89,7 @@ first_start() {
     spoolq service ports >"$E2E_WORK/before.txt"
     sed 's/^/before: /' "$E2E_WORK/before.txt"
     check "the worker started the Spooler service (state 4)" \
-        test "$(field "$E2E_WORK/before.txt" service 3)" = 4
+        test "$(e2e_field "$E2E_WORK/before.txt" service 3)" = 4
     check "\"Set Default Printer\" is ticked" \
         test "$(e2e_probe checked "$main" "$IDC_SET_DEFAULT")" = 1
     e2e_probe settext "$main" "$IDC_PRINTER_NAME" "$PRINTER" || {
@@ -133,8 +125,8 @@ case_tcpip() {
         test "$(e2e_probe text "$main" "$IDC_INSTALL")" = "&Install"
     spoolq printers drivers="$environment" ports >"$E2E_WORK/tcpip.txt"
     sed 's/^/after TCP\/IP: /' "$E2E_WORK/tcpip.txt"
-    check "TCP/IP: no printer added" test -z "$(field "$E2E_WORK/tcpip.txt" printer 2)"
-    check "TCP/IP: no driver added" test -z "$(field "$E2E_WORK/tcpip.txt" driver 2)"
+    check "TCP/IP: no printer added" test -z "$(e2e_field "$E2E_WORK/tcpip.txt" printer 2)"
+    check "TCP/IP: no driver added" test -z "$(e2e_field "$E2E_WORK/tcpip.txt" driver 2)"
     check "TCP/IP: the ports are unchanged" \
         cmp -s <(grep '^port' "$E2E_WORK/before.txt") <(grep '^port' "$E2E_WORK/tcpip.txt")
 }
@@ -180,7 +172,7 @@ case_parallel() {
         test "$(e2e_probe text "$main" "$IDC_INSTALL")" = "&Install"
     spoolq printers >"$E2E_WORK/cancelled.txt"
     check "parallel dialog cancelled: no printer added" \
-        test -z "$(field "$E2E_WORK/cancelled.txt" printer 2)"
+        test -z "$(e2e_field "$E2E_WORK/cancelled.txt" printer 2)"
     if ! ms=$(e2e_probe clickuntil "$main" "$IDC_INSTALL" "$DIALOG_MS" "$parallel"); then
         e2e_screenshot receipt-no-parallel-dialog$shot_suffix
         no_boxes
@@ -215,20 +207,20 @@ case_parallel() {
     spoolq drivers="$environment" printers device >"$a"
     sed 's/^/after: /' "$a"
     check "driver \"$MODEL\" is installed for \"$environment\"" \
-        test "$(field "$a" driver 3 "$MODEL")" = "$environment"
+        test "$(e2e_field "$a" driver 3 "$MODEL")" = "$environment"
     check "driver's data file is $MODEL_GPD" \
-        test "$(field "$a" driver 6 "$MODEL" | sed 's/.*\\\\//')" = "$MODEL_GPD"
+        test "$(e2e_field "$a" driver 6 "$MODEL" | sed 's/.*\\\\//')" = "$MODEL_GPD"
     check "driver's rendering module $MODEL_MODULE is a dependent file" \
-        grep -qiF "\\\\$MODEL_MODULE" <(field "$a" driver 9 "$MODEL" | tr ',' '\n')
-    check "driver's default datatype is RAW" test "$(field "$a" driver 11 "$MODEL")" = RAW
-    check "printer \"$PRINTER\" is on LPT2:" test "$(field "$a" printer 3 "$PRINTER")" = "LPT2:"
+        grep -qiF "\\\\$MODEL_MODULE" <(e2e_field "$a" driver 9 "$MODEL" | tr ',' '\n')
+    check "driver's default datatype is RAW" test "$(e2e_field "$a" driver 11 "$MODEL")" = RAW
+    check "printer \"$PRINTER\" is on LPT2:" test "$(e2e_field "$a" printer 3 "$PRINTER")" = "LPT2:"
     check "printer \"$PRINTER\" uses driver \"$MODEL\"" \
-        test "$(field "$a" printer 4 "$PRINTER")" = "$MODEL"
+        test "$(e2e_field "$a" printer 4 "$PRINTER")" = "$MODEL"
     check "printer's print processor and datatype are WinPrint and RAW" \
-        test "$(field "$a" printer 5 "$PRINTER")/$(field "$a" printer 6 "$PRINTER")" = "WinPrint/RAW"
+        test "$(e2e_field "$a" printer 5 "$PRINTER")/$(e2e_field "$a" printer 6 "$PRINTER")" = "WinPrint/RAW"
     check "exactly one printer" test "$(grep -c '^printer' "$a")" = 1
     check "default printer value is \"$PRINTER,winspool,LPT2:\"" \
-        test "$(field "$a" device 2)" = "$PRINTER,winspool,LPT2:"
+        test "$(e2e_field "$a" device 2)" = "$PRINTER,winspool,LPT2:"
     local spool=$drive_c/windows/system32/spool/drivers/$driver_dir
     check "the spooler holds its copy of $MODEL_GPD" \
         test -n "$(find "$spool/3" -maxdepth 1 -iname "$MODEL_GPD")"
@@ -268,7 +260,7 @@ _e2e_server_in "$WINEPREFIX" -w
 _e2e_server_in "$WINEPREFIX" -p </dev/null >/dev/null 2>&1
 spoolq service >"$E2E_WORK/disabled.txt"
 check "Spooler is stopped and disabled before the start ($(cat "$E2E_WORK/disabled.txt"))" \
-    test "$(field "$E2E_WORK/disabled.txt" service 3)/$(field "$E2E_WORK/disabled.txt" service 4)" = 1/4
+    test "$(e2e_field "$E2E_WORK/disabled.txt" service 3)/$(e2e_field "$E2E_WORK/disabled.txt" service 4)" = 1/4
 
 t0=$(date +%s%N)
 # The service calls are traced: the log shows the start attempt and how often the state was asked.
@@ -300,7 +292,7 @@ check "Spooler disabled: the preparation went on (driver list filled)" \
     test -n "$(e2e_probe combo "$main" "$(e2e_id IDC_DRIVER_COMBO)" | head -n 1)"
 spoolq service >"$E2E_WORK/disabled-after.txt"
 check "Spooler disabled: the service stayed stopped ($(cat "$E2E_WORK/disabled-after.txt"))" \
-    test "$(field "$E2E_WORK/disabled-after.txt" service 3)" = 1
+    test "$(e2e_field "$E2E_WORK/disabled-after.txt" service 3)" = 1
 check "Spooler disabled: close box accepted" e2e_probe close "$main"
 expect_end "the close box (Spooler disabled)"
 

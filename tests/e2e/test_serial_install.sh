@@ -11,12 +11,8 @@ source "$here/lib.sh"
 source "$here/serial_lib.sh"
 export LC_ALL=C
 
-caption_of() {
-    python3 "$here/dialog_template.py" --inc "$E2E_REPO/res/Dialogs.inc" \
-        --ids "$E2E_REPO/res/resource.h" --dialog "$1" --caption
-}
-main=$(caption_of IDD_INSTALL)
-prompt=$(caption_of IDD_SERIAL_PROMPT)
+main=$(e2e_caption IDD_INSTALL)
+prompt=$(e2e_caption IDD_SERIAL_PROMPT)
 IDC_PRINTER_NAME=$(e2e_id IDC_PRINTER_NAME)
 IDC_PORT_TYPES=$(e2e_id IDC_PORT_TYPES)
 IDC_STATUS=$(e2e_id IDC_STATUS)
@@ -51,10 +47,6 @@ serial_start_printer COM6 --probe 100401 --reply 12 --delay 20 --baud 19200 ||
     e2e_give_up "no printer on COM6"
 
 spoolq() { e2e_wine 60 "$E2E_SPOOLQ" "$@" </dev/null; }
-field() {
-    awk -F'\t' -v kind="$2" -v n="$3" -v key="${4-}" \
-        '$1 == kind && (key == "" || $2 == key) { print $n }' "$1"
-}
 # reg_value <key> <name>: the data of one REG_SZ value, or nothing.
 reg_value() {
     e2e_wine 60 reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
@@ -122,7 +114,7 @@ port=$(reg_value "HKLM\\System\\CurrentControlSet\\Control\\Print\\Printers\\$PR
 check "the printer's Port value is COM6: ($port)" test "$port" = "COM6:"
 settings=$(reg_value "$PORTS_KEY" COM6:)
 check "the Ports value of COM6: reads 19200,n,8,1 ($settings)" test "$settings" = "19200,n,8,1"
-note "spooler's view of the printer's port after its restart: $(field "$E2E_WORK/after.txt" printer 3 "$PRINTER")"
+note "spooler's view of the printer's port after its restart: $(e2e_field "$E2E_WORK/after.txt" printer 3 "$PRINTER")"
 
 check "&Finish accepted" e2e_probe click "$main" "$IDC_INSTALL"
 e2e_expect_end "$app" "$END_SECONDS" "&Finish"
