@@ -110,6 +110,13 @@ std::string RegistryPortOf(const std::string& printerName) {
     return std::string(port, strnlen(port, size));
 }
 
+// The box for a printer left on the free port; the user gives it its port back by hand.
+void NameUnrestored(InstallDialog& dialog, const std::string& name, const std::string& port) {
+    dialog.AppMessageBox("The printer " + name + " could not be given back its port " + port +
+                             ",please set it after the installation finished",
+                         ui::mb::Ok);
+}
+
 // Writes every other printer's COM port back; whether any had been moved off it.
 bool RestoreSerialPorts(InstallDialog& dialog) {
     const bool freed = std::exchange(dialog.serialSearch.portsFreed, false);
@@ -121,9 +128,7 @@ bool RestoreSerialPorts(InstallDialog& dialog) {
         // whose key does not read back its port (or cannot be read) would stay on LPT1:
         // unseen, so the user is told which port to give it back.
         if (freed && strcasecmp(RegistryPortOf(name).c_str(), port.c_str()) != 0) {
-            dialog.AppMessageBox("The printer " + name + " could not be given back its port " +
-                                     port + ",please set it after the installation finished",
-                                 ui::mb::Ok);
+            NameUnrestored(dialog, name, port);
         }
     });
     return moved;
@@ -136,10 +141,16 @@ void RestartAfterRestore(InstallDialog& dialog, bool moved) {
         return;
     }
     ForEachOtherComPrinter(dialog, [&](const std::string& name, const std::string& port) {
-        dialog.AppMessageBox("The printer " + name + " could not be given back its port " + port +
-                                 ",please set it after the installation finished",
-                             ui::mb::Ok);
+        NameUnrestored(dialog, name, port);
     });
+}
+
+// The end of every search path: the other printers' ports back, the progress at 90, and the
+// spooler restarted so that it reads them.
+void RestoreAndRestart(InstallDialog& dialog) {
+    const bool moved = RestoreSerialPorts(dialog);
+    dialog.progressBar.SetPos(90);
+    RestartAfterRestore(dialog, moved);
 }
 
 void WritePortSettings(InstallDialog& dialog, const std::string& entry) {
@@ -199,9 +210,7 @@ void SinglePort(InstallDialog& dialog) {
         dialog.baudRate = kSinglePortBaudRate;  // 0 would be no rate at all
     }
     WritePortSettings(dialog, entry);
-    const bool moved = RestoreSerialPorts(dialog);
-    dialog.progressBar.SetPos(90);
-    RestartAfterRestore(dialog, moved);
+    RestoreAndRestart(dialog);
     dialog.portName = entry;
     Finish(dialog, "The current printer port is " + entry + ",you can configure after finished");
 }
@@ -218,9 +227,7 @@ void PortFound(InstallDialog& dialog) {
     WritePortSettings(dialog, entry);
     dialog.portName = entry;
     dialog.progressBar.SetPos(80);
-    const bool moved = RestoreSerialPorts(dialog);
-    dialog.progressBar.SetPos(90);
-    RestartAfterRestore(dialog, moved);
+    RestoreAndRestart(dialog);
     dialog.SetInstallButton("&Finish");
     dialog.Refresh();
     dialog.progressBar.SetPos(100);
@@ -231,9 +238,7 @@ void NoPortAnswered(InstallDialog& dialog) {
     dialog.serialChannel.Close();
     dialog.KillTimer(InstallDialog::kSerialTimer);
     dialog.progressBar.SetPos(80);
-    const bool moved = RestoreSerialPorts(dialog);
-    dialog.progressBar.SetPos(90);
-    RestartAfterRestore(dialog, moved);
+    RestoreAndRestart(dialog);
     Finish(dialog, "Cannot select a available port\xA1\xA3The current printer port is " +
                        dialog.serialPorts.front() + ",you can configure after finished");
     dialog.serialSearch.probing = false;
@@ -318,9 +323,7 @@ void StartSerialDetection(InstallDialog& dialog) {
         }
     }
     dialog.serialChannel.Close();
-    const bool moved = RestoreSerialPorts(dialog);
-    dialog.progressBar.SetPos(90);
-    RestartAfterRestore(dialog, moved);
+    RestoreAndRestart(dialog);
     Finish(dialog, "Cannot select a available port.The current printer port is " +
                        dialog.serialPorts.front() + ",you can configure after finished");
 }
