@@ -89,10 +89,10 @@ void InstallDialog::OnTimer(std::uintptr_t) {
     ports::SerialTimerStep(*this);
 }
 
-bool InstallDialog::OnMessage(unsigned message, ui::WParam wParam, ui::LParam,
+bool InstallDialog::OnMessage(unsigned message, ui::WParam wParam, ui::LParam lParam,
                               ui::LResult& result) {
     if (message == kSerialDataMessage) {
-        serialResponseSeen = 1;
+        ports::SerialReplyReceived(*this, lParam);
         result = 0;
         return true;
     }

@@ -182,9 +182,12 @@ void Finish(InstallDialog& dialog, const std::string& status) {
 // probe with timer 1 set to wait for the reply.
 Probe ProbeCurrentPort(InstallDialog& dialog) {
     const std::string& entry = dialog.serialPorts[static_cast<size_t>(dialog.serialPortIndex)];
+    // From here only this port's replies count: one from the port before, handled while its
+    // channel closes (or left from an earlier search), is not this port's answer.
+    dialog.serialSearch.portNumber = PortNumberOf(entry);
+    dialog.serialResponseSeen = 0;
     dialog.ShowStatus("Checking " + entry);
     dialog.serialChannel.Close();
-    dialog.serialSearch.portNumber = PortNumberOf(entry);
     if (dialog.serialChannel.Open(&dialog, dialog.serialSearch.portNumber, dialog.baudRate,
                                   static_cast<char>(dialog.parity), dialog.dataBits,
                                   dialog.stopBits, static_cast<sys::Dword>(dialog.serialEventMask),
@@ -194,8 +197,6 @@ Probe ProbeCurrentPort(InstallDialog& dialog) {
     if (dialog.serialChannel.StartMonitoring() != 1) {
         return Probe::OpenedNotStarted;
     }
-    // A reply seen before this probe (an earlier port, an earlier search) must not count.
-    dialog.serialResponseSeen = 0;
     const bool timed = dialog.SetTimer(InstallDialog::kSerialTimer, kProbeWaitMs);
     const bool receipt = dialog.selectedModel < catalog::kReceiptModelCount;
     dialog.serialChannel.Write(receipt ? kReceiptProbe : kLabelProbe, 3);
@@ -356,6 +357,12 @@ void SerialTimerStep(InstallDialog& dialog) {
         case Probe::NotOpened:
             dialog.SetTimer(InstallDialog::kSerialTimer, kSkipWaitMs);
             break;
+    }
+}
+
+void SerialReplyReceived(InstallDialog& dialog, ui::LParam port) {
+    if (port == dialog.serialSearch.portNumber) {
+        dialog.serialResponseSeen = 1;
     }
 }
 

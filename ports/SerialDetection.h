@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/Window.h"
+
 class InstallDialog;
 
 namespace ports {
@@ -27,6 +29,9 @@ inline constexpr int kSinglePortBaudRate = 19200;
 void StartSerialDetection(InstallDialog& dialog);
 // One step of the search, from the dialog's WM_TIMER.
 void SerialTimerStep(InstallDialog& dialog);
+// A byte the channel received from COMn (lParam of its message): a reply only when n is the
+// port being probed.
+void SerialReplyReceived(InstallDialog& dialog, ui::LParam port);
 // The window closes while a search runs: stop probing, give every other printer its port back.
 void EndSerialSearch(InstallDialog& dialog);
 

@@ -145,6 +145,7 @@ TEST_F(InstallDialogTest, StatusAndSerialMessagesFromOtherThreadsReachTheDialog)
     InstallDialog dialog;
     WaitForReady();
     sim::ui::Call(D, [&] {
+        dialog.serialSearch.portNumber = 3;  // the port being probed
         sys::Thread other;
         other.Start([&] {
             dialog.ShowStatus("Checking COM3:");

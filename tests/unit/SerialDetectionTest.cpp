@@ -256,6 +256,26 @@ TEST_F(SerialDetectionTest, NoPortOpensAndTheSearchEndsAtOnce) {
     ExpectFinished();
 }
 
+// COM1's reply comes just after its 700 ms ran out and is handled while its channel closes;
+// COM2 then cannot be opened. The reply counts for no port: COM2 is neither taken nor written.
+TEST_F(SerialDetectionTest, ALateReplyIsNeverCreditedToTheNextPort) {
+    sim::serial::AddPort(2);
+    sim::serial::SetOpenError(2, sys::err::AccessDenied);
+    SearchDialog dialog;
+    dialog.onStatus = [](const std::string& text) {
+        if (text == "Checking COM2:") {
+            sim::serial::Send(1, {0x12});
+            sim::Advance(1);  // COM1's monitor reads it and blocks sending it to the dialog
+        }
+    };
+    Detect(dialog, {"COM1:", "COM2:"}, [] { AnswerYes(2); });
+    EXPECT_EQ(PortOf(kPrinter), "COM1:");
+    EXPECT_EQ(PortsValue("COM2:"), "9600,n,8,1");
+    EXPECT_EQ(Status(),
+              kNoPortDot + "The current printer port is COM1:,you can configure after finished");
+    ExpectFinished();
+}
+
 // "&No", Esc and the close box: no search, the printer stays on the first port, nothing
 // written. (Esc and the close box end the dialog with IDCANCEL, which names no rate.)
 TEST_F(SerialDetectionTest, NoEscapeAndTheCloseBoxLeaveThePrinterOnTheFirstPort) {
