@@ -157,11 +157,11 @@ void WritePortSettings(InstallDialog& dialog, const std::string& entry) {
     const std::string text =
         PortSettingsText(dialog.baudRate, dialog.parity, dialog.dataBits, dialog.stopBits);
     sys::RegKey key;
+    // A key that will not open for writing (5, a user without KEY_SET_VALUE) loses the
+    // settings as surely as a failed write: the user is told the same way.
     if (sys::RegOpenKeyExA(sys::HkeyLocalMachine(), kPortsKey, 0, sys::key::SetValue,
-                           key.Receive()) != sys::err::Success) {
-        return;
-    }
-    if (sys::RegSetValueExA(key.Get(), entry.c_str(), 0, sys::reg::Sz,
+                           key.Receive()) != sys::err::Success ||
+        sys::RegSetValueExA(key.Get(), entry.c_str(), 0, sys::reg::Sz,
                             reinterpret_cast<const std::uint8_t*>(text.c_str()),
                             static_cast<sys::Dword>(text.size())) != sys::err::Success) {
         dialog.AppMessageBox(

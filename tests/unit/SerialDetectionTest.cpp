@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalog/ModelTables.h"
+#include "platform/Registry.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimSerial.h"
 #include "ports/SerialDetection.h"
@@ -273,6 +274,25 @@ TEST_F(SerialDetectionTest, ALateReplyIsNeverCreditedToTheNextPort) {
     EXPECT_EQ(PortsValue("COM2:"), "9600,n,8,1");
     EXPECT_EQ(Status(),
               kNoPortDot + "The current printer port is COM1:,you can configure after finished");
+    ExpectFinished();
+}
+
+// The Ports key will not open for writing (a user without KEY_SET_VALUE): the port found is
+// still the printer's, and the box of a failed write tells that its settings were not kept.
+TEST_F(SerialDetectionTest, APortsKeyThatWillNotOpenForWritingIsReported) {
+    AddPrinterDevice(2);
+    sim::registry::SetKeyAccess("HKLM", kPortsKey, sys::key::Read);
+    sim::ui::AnswerMessageBox("Failed to set Registry", ui::id::Ok);
+    SearchDialog dialog;
+    Detect(dialog, {"COM1:", "COM2:"}, [] { AnswerYes(2); });
+    EXPECT_EQ(PortOf(kPrinter), "COM2:");
+    EXPECT_EQ(PortsValue("COM2:"), "9600,n,8,1");
+    const auto boxes = sim::ui::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text,
+              "Error\xA3\xBA"
+              "Failed to set Registry");
+    EXPECT_EQ(boxes[0].flags, ui::mb::Ok);
     ExpectFinished();
 }
 
