@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/Handle.h"
 
@@ -328,9 +329,25 @@ std::string SerialChannel::ComposeReport(const char* function, const char* syste
     return text;
 }
 
-void SerialChannel::ReportError(const char* function, sys::Dword error) const {
+void SerialChannel::ReportError(const char* function, sys::Dword error) {
     char system[512] = {};
     sys::FormatMessageA(error, system, sizeof system);
-    ui::MessageBoxA(nullptr, ComposeReport(function, system, portNumber_), "Application Error",
-                    ui::mb::IconStop);
+    std::lock_guard guard(reportsLock_);
+    reports_.push_back(ComposeReport(function, system, portNumber_));
+}
+
+void SerialChannel::ShowReports() {
+    for (;;) {
+        std::string text;
+        {
+            std::lock_guard guard(reportsLock_);
+            if (reports_.empty()) {
+                return;
+            }
+            text = std::move(reports_.front());
+            reports_.pop_front();
+        }
+        // Taken off the queue first: a caller run inside this box's loop shows the next one.
+        ui::MessageBoxA(nullptr, text, "Application Error", ui::mb::IconStop);
+    }
 }

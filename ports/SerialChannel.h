@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -45,6 +46,11 @@ class SerialChannel {
     // (0 when there was none).
     int Close();
 
+    // Shows, on the calling (owner's) thread, the error reports the monitor left, one box each.
+    // The monitor never shows one itself: waiting for an answer it could not be ended, so Close
+    // and Open would give up on it.
+    void ShowReports();
+
     bool IsOpen() const;
     int PortNumber() const { return portNumber_; }
 
@@ -56,7 +62,7 @@ class SerialChannel {
     void ReceiveStep();
     bool WriteStep();  // writes; false when the write event could not be reset
     void Notify(unsigned message, ui::WParam wParam);
-    void ReportError(const char* function, sys::Dword error) const;
+    void ReportError(const char* function, sys::Dword error);  // queues the report
     // Signals the shutdown event and waits for the monitor, handling the owner's sent messages
     // meanwhile (the monitor may be blocked sending one). False when it did not end in time.
     bool EndMonitor();
@@ -80,4 +86,6 @@ class SerialChannel {
     std::vector<std::uint8_t> writeBuffer_;
     sys::Dword eventMask_ = 0;
     sys::Dword writeBufferSize_ = 0;
+    std::mutex reportsLock_;
+    std::deque<std::string> reports_;  // composed by the monitor, shown by ShowReports
 };

@@ -272,7 +272,9 @@ std::string PortSettingsText(int baudRate, int parity, int dataBits, int stopBit
     return text;
 }
 
-void StartSerialDetection(InstallDialog& dialog) {
+namespace {
+
+void StartSearch(InstallDialog& dialog) {
     auto& search = dialog.serialSearch;
     if (search.probing || search.inStep) {
         return;  // one search at a time
@@ -329,7 +331,7 @@ void StartSerialDetection(InstallDialog& dialog) {
                        dialog.serialPorts.front() + ",you can configure after finished");
 }
 
-void SerialTimerStep(InstallDialog& dialog) {
+void TimerStep(InstallDialog& dialog) {
     auto& search = dialog.serialSearch;
     if (!search.probing || search.inStep) {
         return;  // no search, or one step already runs underneath this nested loop
@@ -358,6 +360,26 @@ void SerialTimerStep(InstallDialog& dialog) {
             dialog.SetTimer(InstallDialog::kSerialTimer, kSkipWaitMs);
             break;
     }
+}
+
+// The monitor's error boxes, shown once a step is over: the timer steps run in a box's own
+// loop, so the search goes on while one waits for an answer.
+void ShowMonitorReports(InstallDialog& dialog) {
+    if (!dialog.serialSearch.inStep) {
+        dialog.serialChannel.ShowReports();
+    }
+}
+
+}  // namespace
+
+void StartSerialDetection(InstallDialog& dialog) {
+    StartSearch(dialog);
+    ShowMonitorReports(dialog);
+}
+
+void SerialTimerStep(InstallDialog& dialog) {
+    TimerStep(dialog);
+    ShowMonitorReports(dialog);
 }
 
 void SerialReplyReceived(InstallDialog& dialog, ui::LParam port) {

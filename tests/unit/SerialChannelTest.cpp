@@ -308,7 +308,8 @@ TEST_F(SerialChannelTest, ARefusedCallNeverMakesTheMonitorSpin) {
 }
 
 // A failed read is reported in the "Application Error" box (stop icon, no owner) with the
-// system's text and the port, and no byte is reported to the owner.
+// system's text and the port, shown by the owner's thread (never by the monitor's), and no
+// byte is reported to the owner.
 TEST_F(SerialChannelTest, AFailedReadIsReportedAndSendsNoByte) {
     sim::serial::AddPort(6);
     sim::serial::AddReply(6, kProbe, {0x06}, 10);
@@ -323,7 +324,11 @@ TEST_F(SerialChannelTest, AFailedReadIsReportedAndSendsNoByte) {
             channel.Write(kProbe.data(), 3);
         });
         sim::ui::AdvanceClock(W, 20);
-        sim::ui::Call(W, [&] { channel.Close(); });
+        sim::ui::Call(W, [&] {
+            channel.Close();
+            EXPECT_TRUE(sim::ui::MessageBoxes().empty());
+            channel.ShowReports();
+        });
     });
     EXPECT_TRUE(owner.ByteMessages().empty());
     const auto boxes = sim::ui::MessageBoxes();

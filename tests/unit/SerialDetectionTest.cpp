@@ -2,6 +2,7 @@
 // each port on the timer, the port and its line settings written, other printers' COM ports
 // freed and given back on every path, and the whole serial installation ending on "&Finish".
 #include <algorithm>
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -294,6 +295,40 @@ TEST_F(SerialDetectionTest, APortsKeyThatWillNotOpenForWritingIsReported) {
               "Failed to set Registry");
     EXPECT_EQ(boxes[0].flags, ui::mb::Ok);
     ExpectFinished();
+}
+
+// COM1's reply cannot be read, and nobody answers the box that says so until COM2 was found:
+// the box keeps neither the search nor the channel waiting. COM2 is really probed meanwhile
+// and found, and all is closed once the dialog is gone.
+TEST_F(SerialDetectionTest, AnUnansweredReadErrorBoxDoesNotStopTheSearch) {
+    sim::serial::AddReply(1, kReceiptProbe, {0x12}, 40, 19200);
+    AddPrinterDevice(2);
+    std::atomic<bool> found{false};
+    sim::ui::AnswerMessageBoxWhen(
+        "ReadFile()", ui::id::Ok,
+        [&found] {
+            sim::Advance(10);  // time goes on while the box is open
+            return found.load();
+        },
+        "COM2 found");
+    {
+        SearchDialog dialog;
+        dialog.onStatus = [&found](const std::string& text) {
+            found = found || text == "The available printer port:  COM2:";
+        };
+        Detect(
+            dialog, {"COM1:", "COM2:"}, [] { AnswerYes(2); }, 0,
+            [] { sim::FailCall("ReadFile", 31); });
+    }
+    EXPECT_TRUE(found);
+    EXPECT_EQ(PortOf(kPrinter), "COM2:");
+    // The channel's own report for COM1 (its text is pinned with the channel).
+    const auto boxes = sim::ui::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.rfind("WARNING:  ReadFile() Failed", 0), 0u);
+    EXPECT_NE(boxes[0].text.find("\nPort: 1\n"), std::string::npos);
+    EXPECT_EQ(sim::serial::OpenPortCount(), 0);
+    EXPECT_EQ(sim::serial::OpenEventCount(), 0);
 }
 
 // "&No", Esc and the close box: no search, the printer stays on the first port, nothing
