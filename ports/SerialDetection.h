@@ -27,7 +27,8 @@ inline constexpr int kSinglePortBaudRate = 19200;
 // The serial flow entry, after the printer was added on the first serial port. Returns once
 // the search runs on the timer, or when it ended without one.
 void StartSerialDetection(InstallDialog& dialog);
-// One step of the search, from the dialog's WM_TIMER.
+// One step of the search, from the dialog's WM_TIMER. After a step (and after the entry) the
+// serial channel's error boxes are shown, outside the step: the search goes on meanwhile.
 void SerialTimerStep(InstallDialog& dialog);
 // A byte the channel received from COMn (lParam of its message): a reply only when n is the
 // port being probed.
