@@ -120,6 +120,7 @@ TEST_F(FileTest, RemoveDirectoryOnlyTakesAnEmptyDirectory) {
     EXPECT_EQ(sys::GetFileAttributesA(At("full")), sys::attr::Invalid);
 }
 
+// MS-FSCC 2.6, FILE_ATTRIBUTE_READONLY: "For a directory, applications cannot delete it".
 TEST_F(FileTest, RemoveDirectoryRefusesAReadOnlyDirectory) {
     WINE_DIFFERS("RemoveDirectoryA removes a read-only directory");
     ASSERT_TRUE(sys::CreateDirectoryA(At("locked")));

@@ -274,6 +274,20 @@ class SerialPortConformance : public conformance::Test {
         ASSERT_NE(0, sys::PurgeComm(port.Get(), 15)) << sys::GetLastError();
     }
 
+    // Opens the port as OpenConfigured does, with these timeouts instead.
+    void OpenWithTimeouts(sys::Handle& port, const sys::COMMTIMEOUTS& timeouts) {
+        OpenConfigured(port);
+        ASSERT_NE(0, sys::SetCommTimeouts(port.Get(), &timeouts));
+    }
+
+    // An OVERLAPPED with a manual-reset event of its own, which `event` keeps.
+    static sys::OVERLAPPED WithEvent(sys::Handle& event) {
+        *event.Receive() = sys::CreateEventA(nullptr, 1, 0, nullptr);
+        sys::OVERLAPPED o;
+        o.hEvent = event.Get();
+        return o;
+    }
+
     // Writes the probe through an OVERLAPPED of its own and waits for the write to end.
     void WriteProbe(void* port) {
         sys::Handle done(sys::CreateEventA(nullptr, 1, 0, nullptr));
@@ -391,12 +405,9 @@ TEST_F(SerialPortConformance, OverlappedHandleNeedsAnOverlappedToWrite) {
 
 TEST_F(SerialPortConformance, ReadOnASilentPortEndsEmptyAtItsTimeout) {
     sys::Handle port;
-    OpenConfigured(port);
-    const sys::COMMTIMEOUTS timeouts{0, 0, 100, 0, 0};
-    ASSERT_NE(0, sys::SetCommTimeouts(port.Get(), &timeouts));
-    sys::Handle readEvent(sys::CreateEventA(nullptr, 1, 0, nullptr));
-    sys::OVERLAPPED r;
-    r.hEvent = readEvent.Get();
+    OpenWithTimeouts(port, {0, 0, 100, 0, 0});
+    sys::Handle readEvent;
+    sys::OVERLAPPED r = WithEvent(readEvent);
     std::uint8_t buffer[4];
     Dword got = kMarker;
     if (sys::ReadFile(port.Get(), buffer, sizeof buffer, &got, &r) == 0) {
@@ -413,12 +424,9 @@ TEST_F(SerialPortConformance, ReadOnASilentPortEndsEmptyAtItsTimeout) {
 TEST_F(SerialPortConformance, AReadWithMaxdwordIntervalAndMultiplierEndsAtTheFirstByte) {
     WINE_DIFFERS("Wine's read ends neither at the first byte nor at the constant in this mode");
     sys::Handle port;
-    OpenConfigured(port);
-    const sys::COMMTIMEOUTS timeouts{0xFFFFFFFF, 0xFFFFFFFF, 2500, 0, 0};
-    ASSERT_NE(0, sys::SetCommTimeouts(port.Get(), &timeouts));
-    sys::Handle readEvent(sys::CreateEventA(nullptr, 1, 0, nullptr));
-    sys::OVERLAPPED r;
-    r.hEvent = readEvent.Get();
+    OpenWithTimeouts(port, {0xFFFFFFFF, 0xFFFFFFFF, 2500, 0, 0});
+    sys::Handle readEvent;
+    sys::OVERLAPPED r = WithEvent(readEvent);
     std::uint8_t buffer[4];
     std::memset(buffer, kFill, sizeof buffer);
     Dword got = kMarker;
