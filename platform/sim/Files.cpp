@@ -22,6 +22,8 @@ constexpr sys::Dword kErrorFileExists = 80;
 constexpr sys::Dword kErrorDirectory = 267;
 constexpr sys::Dword kAttrArchive = 0x20;
 constexpr sys::Dword kErrorFilenameExcedRange = 206;
+constexpr sys::Dword kErrorInvalidName = 123;
+constexpr sys::Dword kErrorSharingViolation = 32;
 constexpr size_t kMaxPath = 260;
 
 std::vector<std::string> SplitComponents(const std::string& path) {
@@ -65,6 +67,16 @@ std::optional<std::vector<std::string>> FullPath(const std::string& windowsPath)
     if (parts.empty() || !IsDriveC(parts[0])) {
         return std::nullopt;
     }
+    // The last name loses its trailing dots and blanks ("X." and "X " name X), unless the path
+    // ends in a separator.
+    std::string& last = parts.back();
+    if (parts.size() > 1 && path.back() != '\\' && path.back() != '/' && last != "." &&
+        last != "..") {
+        last.erase(last.find_last_not_of(". ") + 1);
+        if (last.empty()) {
+            parts.pop_back();
+        }
+    }
     std::vector<std::string> names;
     for (size_t i = 1; i < parts.size(); ++i) {
         if (parts[i] == ".") {
@@ -99,6 +111,15 @@ bool TooLong(const std::string& windowsPath, bool converted = true) {
         return true;
     }
     return false;
+}
+
+// True (and 123, ERROR_INVALID_NAME, set) for a wildcard in a path that names one file.
+bool Wildcard(const std::string& windowsPath) {
+    if (windowsPath.find_first_of("*?") == std::string::npos) {
+        return false;
+    }
+    sys::SetLastError(kErrorInvalidName);
+    return true;
 }
 
 // Resolves a Windows path to a host path; empty when it is not on drive C.
@@ -173,6 +194,10 @@ struct Entry {
 std::optional<Entry> Enter(const char* call, const std::string& path) {
     sim::CountCall(call);
     if (sim::ShouldFail(call) || TooLong(path)) {
+        return std::nullopt;
+    }
+
+    if (Wildcard(path)) {
         return std::nullopt;
     }
     Entry entry;
@@ -351,6 +376,10 @@ bool CreateDirectoryA(const std::string& path) {
     if (sim::ShouldFail("CreateDirectoryA") || TooLong(path)) {
         return false;
     }
+
+    if (Wildcard(path)) {
+        return false;
+    }
     std::string host = Resolve(path);
     struct stat st {};
     if (host.empty()) {
@@ -370,6 +399,10 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
     if (sim::ShouldFail("CopyFileA") || TooLong(from) || TooLong(to, false)) {
         return false;
     }
+
+    if (Wildcard(from) || Wildcard(to)) {
+        return false;
+    }
     std::string src = Resolve(from);
     std::string dst = Resolve(to);
     struct stat sst {};
@@ -384,6 +417,9 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
         return Fail(err::PathNotFound);
     }
     if (stat(dst.c_str(), &dst_st) == 0) {
+        if (dst_st.st_ino == sst.st_ino && dst_st.st_dev == sst.st_dev) {
+            return Fail(kErrorSharingViolation);  // onto itself: the source is open
+        }
         if (failIfExists) {
             return Fail(kErrorFileExists);
         }
@@ -409,8 +445,16 @@ bool MoveFileA(const std::string& from, const std::string& to) {
     }
     const std::string dst = Resolve(to);
     struct stat st {};
+    if (Wildcard(to)) {
+        return false;
+    }
     if (dst.empty()) {
         return Fail(err::PathNotFound);
+    }
+    if (const auto names = FullPath(to); Lower(dst) == Lower(entry->host) && !names->empty()) {
+        // Onto itself: nothing to do, or only the case of the name changes.
+        const std::string renamed = (fs::path(dst).parent_path() / names->back()).string();
+        return rename(entry->host.c_str(), renamed.c_str()) == 0 || Fail(err::AccessDenied);
     }
     if (Exists(dst, st)) {
         return Fail(err::AlreadyExists);
@@ -421,7 +465,7 @@ bool MoveFileA(const std::string& from, const std::string& to) {
     // Into its own subtree: Windows refuses with 32 (ERROR_SHARING_VIOLATION).
     const std::string prefix = entry->host + "/";
     if (dst.compare(0, prefix.size(), prefix) == 0) {
-        return Fail(32);
+        return Fail(kErrorSharingViolation);
     }
     return rename(entry->host.c_str(), dst.c_str()) == 0 || Fail(err::AccessDenied);
 }

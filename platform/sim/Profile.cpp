@@ -6,9 +6,11 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <unordered_map>
 #include <vector>
 
@@ -55,8 +57,12 @@ ProfileFile Parse(std::istream& in) {
     sim::CountCall("sim:ParseProfile");
     ProfileFile file;
     auto& sections = file.sections;
+    // CR alone, LF alone and CR LF all end a line.
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    std::istringstream lines(text);
     std::string line;
-    while (std::getline(in, line)) {
+    while (std::getline(lines, line)) {
         std::string t = Trim(line);
         if (t.empty() || t[0] == ';') {
             continue;

@@ -392,6 +392,10 @@ Dword RegQueryValueExA(KeyHandle key, const char* valueName, Dword* reserved, Dw
     }
     if (data != nullptr && needed > 0) {
         std::memcpy(data, value->data.data(), needed);
+        // A string stored without its NUL gets one in a buffer with room; the size stays.
+        if (IsString(value->type) && *dataSize > needed && value->data.back() != 0) {
+            data[needed] = 0;
+        }
     }
     if (dataSize != nullptr) {
         *dataSize = needed;
@@ -416,8 +420,9 @@ Dword RegSetValueExA(KeyHandle key, const char* valueName, Dword /*reserved*/, D
     if (dataSize > 0) {
         value.data.assign(data, data + dataSize);
     }
-    // A string written without its NUL is stored with one (an empty one with size 0 stays so).
-    if (IsString(type) && dataSize > 0 && value.data.back() != 0) {
+    // A string written without its NUL gets one when the byte after it is a NUL (ANSI strings
+    // are converted up to it); otherwise exactly the bytes given are stored.
+    if (IsString(type) && dataSize > 0 && value.data.back() != 0 && data[dataSize] == 0) {
         value.data.push_back(0);
     }
     PutValue(*open.key, valueName == nullptr ? "" : valueName, std::move(value));

@@ -29,6 +29,7 @@ constexpr Dword kMrMidNotFound = 317;  // ERROR_MR_MID_NOT_FOUND: no text for th
 constexpr Dword kTooManyWaits = 64;    // MAXIMUM_WAIT_OBJECTS
 constexpr std::uintptr_t kStatusPending = 0x103;
 constexpr std::uintptr_t kStatusCancelled = 0xC0000120;
+constexpr std::uintptr_t kStatusTimeout = 0x102;  // a success status: the transfer ended short
 constexpr Dword kMaxDword = 0xFFFFFFFF;
 
 struct EventObject {
@@ -67,6 +68,8 @@ struct Device {
     Dword writeTime = 0;  // simulated ms an overlapped write takes; 0: done at once
     void* openHandle = nullptr;
     sys::DCB dcb = DefaultDcb();
+    bool cts = true;  // the lines the device holds on: ready to take data
+    bool dsr = true;
 };
 
 struct PendingWait {
@@ -80,7 +83,8 @@ struct PendingRead {
     Dword got = 0;
     sys::OVERLAPPED* overlapped = nullptr;  // null: a blocking read of a thread of the caller's
     std::optional<Dword> totalDeadline;
-    Dword interval = 0;  // 0: none
+    Dword interval = 0;    // 0: none
+    bool anyByte = false;  // ends with the first byte (MAXDWORD interval and multiplier)
     Dword lastByte = 0;
     bool done = false;
     std::uintptr_t status = 0;
@@ -89,7 +93,8 @@ struct PendingRead {
 struct PendingWrite {
     sys::OVERLAPPED* overlapped = nullptr;
     Bytes bytes;
-    Dword due = 0;
+    std::optional<Dword> due;  // none: held by flow control with no write timeout
+    bool held = false;         // by CTS or DSR flow control: at `due` it times out unsent
 };
 
 struct Port {
@@ -198,7 +203,7 @@ void ServeReadsLocked(Port& port, Dword now) {
         if (moved) {
             read.lastByte = now;
         }
-        if (read.got < read.size) {
+        if (read.got < read.size && !(read.anyByte && read.got > 0)) {
             return;
         }
         read.done = true;
@@ -208,6 +213,13 @@ void ServeReadsLocked(Port& port, Dword now) {
         port.reads.pop_front();
         Changed();
     }
+}
+
+// A total timeout's end (COMMTIMEOUTS): the constant plus the multiplier times the bytes, from
+// `now`; clamped where the sum would wrap.
+Dword TotalDeadline(Dword now, Dword multiplier, Dword constant, Dword bytes) {
+    const std::uint64_t total = std::uint64_t{constant} + std::uint64_t{multiplier} * bytes;
+    return static_cast<Dword>(std::min<std::uint64_t>(now + total, kMaxDword));
 }
 
 std::optional<Dword> ReadDeadline(const PendingRead& read) {
@@ -264,9 +276,13 @@ void CancelWritesLocked(Port& port) {
 // Delivers what is due at `now`, and ends reads whose timeouts have passed.
 void DeliverLocked(Dword now) {
     for (auto& [handle, port] : S().ports) {
-        while (!port.writes.empty() && port.writes.front().due <= now) {
+        while (!port.writes.empty() && port.writes.front().due && *port.writes.front().due <= now) {
             PendingWrite w = std::move(port.writes.front());
             port.writes.pop_front();
+            if (w.held) {
+                CompleteIo(w.overlapped, kStatusTimeout, 0);  // nothing went out
+                continue;
+            }
             DeviceTakesLocked(port, handle, w.bytes);
             CompleteIo(w.overlapped, 0, w.bytes.size());
             FireLocked(port, sys::comm::EvTxEmpty);
@@ -308,8 +324,9 @@ std::optional<Dword> NextDueLocked() {
         next = S().due.begin()->first;
     }
     for (auto& [handle, port] : S().ports) {
-        if (!port.writes.empty() && (!next || port.writes.front().due < *next)) {
-            next = port.writes.front().due;
+        const auto& write = port.writes;
+        if (!write.empty() && write.front().due && (!next || *write.front().due < *next)) {
+            next = write.front().due;
         }
         for (auto& read : port.reads) {
             if (auto d = ReadDeadline(*read); d && (!next || *d < *next)) {
@@ -323,7 +340,9 @@ std::optional<Dword> NextDueLocked() {
 // Runs `satisfied` (under the lock) until it holds or the simulated deadline passes, moving the
 // clock as Sleep would. Returns whether it held. Called without the lock.
 bool TimedWait(Dword milliseconds, const std::function<bool()>& satisfied) {
-    const Dword deadline = sim::Now() + milliseconds;
+    // Clamped, not wrapped: a long timeout must not end before it began.
+    const Dword deadline = static_cast<Dword>(
+        std::min<std::uint64_t>(std::uint64_t{sim::Now()} + milliseconds, kMaxDword));
     {
         std::lock_guard lock(S().mu);
         if (satisfied()) {
@@ -590,10 +609,8 @@ bool ParseOldForm(const std::string& text, sys::DCB& dcb) {
     return true;
 }
 
+// Changes only what the text names, flow control included; the stop bits alone always get a value.
 bool ParseNewForm(const std::string& text, sys::DCB& dcb) {
-    // XON/XOFF and hardware flow control are off unless the text turns them on.
-    dcb.fInX = dcb.fOutX = 0;
-    dcb.fOutxDsrFlow = dcb.fOutxCtsFlow = 0;
     bool stopNamed = false;
     bool baud110 = false;
     std::string::size_type pos = 0;
@@ -663,8 +680,8 @@ bool ParseNewForm(const std::string& text, sys::DCB& dcb) {
             }
         }
     }
-    if (baud110 && !stopNamed) {
-        dcb.StopBits = 2;  // as the mode command does for 110 baud
+    if (!stopNamed) {
+        dcb.StopBits = baud110 ? 2 : 0;  // two at 110 baud, as the mode command, else one
     }
     return true;
 }
@@ -690,11 +707,8 @@ bool ParseDefinition(const std::string& definition, sys::DCB& dcb) {
             ++i;
         }
         text = text.substr(i);
-        if (text.empty()) {
-            return true;
-        }
     }
-    if (text[0] >= '0' && text[0] <= '9') {
+    if (!text.empty() && text[0] >= '0' && text[0] <= '9') {
         return ParseOldForm(text, dcb);
     }
     return ParseNewForm(text, dcb);
@@ -953,14 +967,21 @@ int ReadFile(void* file, void* buffer, Dword size, Dword* read, OVERLAPPED* over
     pending->size = size;
     pending->overlapped = port->overlapped ? overlapped : nullptr;
     pending->lastByte = now;
+    // COMMTIMEOUTS: a MAXDWORD interval with no total timeout returns what is there at once; with
+    // a MAXDWORD multiplier and a constant below MAXDWORD, at the first byte or the constant.
     const COMMTIMEOUTS& t = port->timeouts;
-    const bool returnAtOnce = t.ReadIntervalTimeout == kMaxDword &&
-                              t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0;
-    if (t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0) {
+    const bool maxInterval = t.ReadIntervalTimeout == kMaxDword;
+    const bool returnAtOnce =
+        maxInterval && t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0;
+    pending->anyByte = maxInterval && t.ReadTotalTimeoutMultiplier == kMaxDword &&
+                       t.ReadTotalTimeoutConstant != 0 && t.ReadTotalTimeoutConstant != kMaxDword;
+    if (pending->anyByte) {
+        pending->totalDeadline = TotalDeadline(now, 0, t.ReadTotalTimeoutConstant, 0);
+    } else if (t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0) {
         pending->totalDeadline =
-            now + t.ReadTotalTimeoutConstant + t.ReadTotalTimeoutMultiplier * size;
+            TotalDeadline(now, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant, size);
     }
-    if (t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != kMaxDword) {
+    if (t.ReadIntervalTimeout != 0 && !maxInterval) {
         pending->interval = t.ReadIntervalTimeout;
     }
     port->reads.push_back(pending);
@@ -983,14 +1004,20 @@ int ReadFile(void* file, void* buffer, Dword size, Dword* read, OVERLAPPED* over
         SetLastError(err::IoPending);
         return 0;
     }
-    // A blocking read: as Sleep up to its timeout, or until the bytes come.
+    // A blocking read: as Sleep up to its timeout (which a received byte may bring nearer), or
+    // until the bytes come.
     auto done = [pending] { return pending->done; };
-    if (ReadDeadline(*pending)) {
+    InfiniteWait(lock, [pending] { return pending->done || ReadDeadline(*pending); });
+    for (auto deadline = ReadDeadline(*pending); !pending->done && deadline;
+         deadline = ReadDeadline(*pending)) {
+        const Dword wait = *deadline > sim::Now() ? *deadline - sim::Now() : 0;
         lock.unlock();
-        TimedWait(kMaxDword, done);
+        TimedWait(wait, done);
         lock.lock();
-    } else {
-        InfiniteWait(lock, done);
+        if (!pending->done && sim::Now() >= *ReadDeadline(*pending)) {
+            std::erase(port->reads, pending);  // timed out: nothing may write the buffer later
+            pending->done = true;
+        }
     }
     if (read != nullptr) {
         *read = pending->got;
@@ -1013,10 +1040,19 @@ int WriteFile(void* file, const void* buffer, Dword size, Dword* written, OVERLA
     }
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     Device& dev = S().devices[port->number];
-    if (dev.writeTime != 0 && port->overlapped) {
+    // CTS or DSR flow control with the line off holds the write until its total timeout.
+    const bool held = (dev.dcb.fOutxCtsFlow && !dev.cts) || (dev.dcb.fOutxDsrFlow && !dev.dsr);
+    if ((held || dev.writeTime != 0) && port->overlapped) {
         StartIo(overlapped);
-        port->writes.push_back(
-            PendingWrite{overlapped, Bytes(bytes, bytes + size), sim::Now() + dev.writeTime});
+        PendingWrite w{overlapped, Bytes(bytes, bytes + size), sim::Now() + dev.writeTime, held};
+        const COMMTIMEOUTS& t = port->timeouts;
+        if (held && t.WriteTotalTimeoutMultiplier == 0 && t.WriteTotalTimeoutConstant == 0) {
+            w.due.reset();  // no total timeout: held until the line comes on or a purge
+        } else if (held) {
+            w.due = TotalDeadline(sim::Now(), t.WriteTotalTimeoutMultiplier,
+                                  t.WriteTotalTimeoutConstant, size);
+        }
+        port->writes.push_back(std::move(w));
         SetLastError(err::IoPending);
         return 0;
     }
@@ -1245,6 +1281,26 @@ void SetOpenError(int number, sys::Dword error) {
 void SetWriteTime(int number, sys::Dword milliseconds) {
     std::lock_guard lock(S().mu);
     S().devices[number].writeTime = milliseconds;
+}
+
+void SetFlowLines(int number, bool cts, bool dsr) {
+    std::lock_guard lock(S().mu);
+    Device& dev = S().devices[number];
+    dev.cts = cts;
+    dev.dsr = dsr;
+    Port* port = dev.openHandle != nullptr ? FindPort(dev.openHandle) : nullptr;
+    if (port == nullptr) {
+        return;
+    }
+    // Writes the lines held go out now.
+    const bool held = (dev.dcb.fOutxCtsFlow && !cts) || (dev.dcb.fOutxDsrFlow && !dsr);
+    for (auto& w : port->writes) {
+        if (w.held && !held) {
+            w.held = false;
+            w.due = sim::Now() + dev.writeTime;
+        }
+    }
+    DeliverLocked(sim::Now());
 }
 
 void AddReply(int number, const Bytes& probe, const Bytes& reply, sys::Dword delay,

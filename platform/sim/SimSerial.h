@@ -55,6 +55,14 @@ void SetOpenError(int number, sys::Dword error);
 // with TRUE. PurgeComm(PURGE_TXABORT) and closing the port end pending writes with 995.
 void SetWriteTime(int number, sys::Dword milliseconds);
 
+// The CTS and DSR lines the device holds; both on by default (a printer ready for data). With
+// fOutxCtsFlow (fOutxDsrFlow) set by SetCommState and that line off, an overlapped WriteFile
+// returns FALSE/997 and is held: nothing is sent, and at its total write timeout (COMMTIMEOUTS:
+// multiplier times bytes plus constant) it completes with STATUS_TIMEOUT, 0 bytes written
+// (GetOverlappedResult TRUE); with both 0 only a purge or closing ends it. Turning the line on
+// sends the held writes.
+void SetFlowLines(int number, bool cts, bool dsr);
+
 // When the bytes written to the device since its last answer contain `probe`, it sends `reply`
 // `delay` simulated ms later, provided the port's baud rate (SetCommState) is `baud` at the
 // time of the write (0: any rate). Several replies may be set; the first whose probe is found

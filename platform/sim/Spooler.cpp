@@ -24,7 +24,6 @@ using sys::Dword;
 namespace {
 
 // Codes only the spooler gives; their sources are named where they are used.
-constexpr Dword kErrorInvalidName = 123;
 constexpr Dword kErrorBusy = 170;
 constexpr Dword kErrorInvalidUserBuffer = 1784;
 constexpr Dword kErrorUnknownPrintProcessor = 1798;
@@ -894,10 +893,13 @@ int AddPortA(const char* /*server*/, WindowHandle /*window*/, const char* monito
     std::string monitor;
     {
         std::lock_guard lock(S().mu);
-        // ERROR_INVALID_NAME: the monitor does not exist (MS-RPRN 3.1.4.6.3, RpcAddPortEx).
-        auto it = Empty(monitorName) ? S().monitors.end() : FindByName(S().monitors, monitorName);
+        // 50 (ERROR_NOT_SUPPORTED): no monitor of that name, or "" (XP and later).
+        if (monitorName == nullptr) {
+            return Fail(err::RpcNullRefPointer);
+        }
+        auto it = FindByName(S().monitors, monitorName);
         if (it == S().monitors.end()) {
-            return Fail(kErrorInvalidName);
+            return Fail(err::NotSupported);
         }
         monitor = it->name;
         ++S().addPortShown;
@@ -929,9 +931,12 @@ int ConfigurePortA(const char* /*server*/, WindowHandle /*window*/, const char* 
     }
     {
         std::lock_guard lock(S().mu);
-        // ERROR_UNKNOWN_PORT, as RpcDeletePort and RpcSetPort give for a port that is not there.
-        if (Empty(portName) || FindByName(S().ports, portName) == S().ports.end()) {
-            return Fail(err::UnknownPort);
+        // 50 (ERROR_NOT_SUPPORTED): no monitor owns a port of that name, or "" (XP and later).
+        if (portName == nullptr) {
+            return Fail(err::RpcNullRefPointer);
+        }
+        if (FindByName(S().ports, portName) == S().ports.end()) {
+            return Fail(err::NotSupported);
         }
         ++S().configureShown;
         if (!S().configureAnswers.empty()) {
@@ -951,11 +956,14 @@ int DeletePortA(const char* /*server*/, WindowHandle /*window*/, const char* por
         return 0;
     }
     std::lock_guard lock(S().mu);
-    // MS-RPRN 3.1.4.6.2 (RpcDeletePort): ERROR_UNKNOWN_PORT, then ERROR_BUSY while a printer
-    // uses the port.
-    auto it = Empty(portName) ? S().ports.end() : FindByName(S().ports, portName);
+    // 50 (ERROR_NOT_SUPPORTED) for a port no monitor owns, or "" (XP and later); then 170
+    // (ERROR_BUSY) while a printer uses the port.
+    if (portName == nullptr) {
+        return Fail(err::RpcNullRefPointer);
+    }
+    auto it = FindByName(S().ports, portName);
     if (it == S().ports.end()) {
-        return Fail(err::UnknownPort);
+        return Fail(err::NotSupported);
     }
     for (const auto& printer : S().printers) {
         for (const auto& used : SplitPorts(printer->record.port)) {

@@ -619,10 +619,30 @@ LResult Send(WindowHandle window, unsigned message, WParam wParam, LParam lParam
 bool WaitForThread(WindowHandle, sys::Thread& thread, sys::Dword milliseconds) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const sys::Dword start = sys::GetTickCount();
     for (;;) {
         PumpRequests();
         if (thread.Wait(2)) {
             return true;
+        }
+        // On Windows the clock runs while we wait: a serial transfer due within the wait (a
+        // write held by flow control, timing out) ends then, and may end the thread.
+        auto due = sim::detail::NextSerialDue();
+        if (due && *due - start <= milliseconds) {
+            sim::detail::Settle();
+            if (thread.Wait(0)) {
+                return true;
+            }
+            due = sim::detail::NextSerialDue();
+            if (due && *due - start <= milliseconds) {
+                const sys::Dword now = sys::GetTickCount();
+                if (*due > now) {
+                    sim::Advance(*due - now);
+                } else {
+                    sim::detail::DeliverSerial(now);
+                }
+                continue;
+            }
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;

@@ -120,6 +120,7 @@ TEST_F(FileTest, RemoveDirectoryOnlyTakesAnEmptyDirectory) {
     EXPECT_EQ(sys::GetFileAttributesA(At("full")), sys::attr::Invalid);
 }
 
+// MS-FSCC 2.6, FILE_ATTRIBUTE_READONLY: "For a directory, applications cannot delete it".
 TEST_F(FileTest, RemoveDirectoryRefusesAReadOnlyDirectory) {
     WINE_DIFFERS("RemoveDirectoryA removes a read-only directory");
     ASSERT_TRUE(sys::CreateDirectoryA(At("locked")));
@@ -215,6 +216,28 @@ TEST_F(FileTest, SearchFailures) {
     sys::SetLastError(kMarker);
     EXPECT_FALSE(search.Next(entry));
     EXPECT_EQ(sys::GetLastError(), kNoMoreFiles);
+}
+
+// Forms the product never uses: a wildcard in a name to create, copy or query is 123
+// (ERROR_INVALID_NAME); a last name loses its trailing dots and blanks; a copy onto itself is 32
+// (ERROR_SHARING_VIOLATION), a move onto itself succeeds, also one that changes only the case.
+TEST_F(FileTest, WildcardsTrailingDotsAndCallsOntoThemselves) {
+    ASSERT_TRUE(WriteFile(At("a.txt"), "a"));
+    constexpr sys::Dword kInvalidName = 123;
+    EXPECT_EQ(ErrorOf([&] { return sys::CreateDirectoryA(At("w?")); }), kInvalidName);
+    EXPECT_EQ(ErrorOf([&] { return sys::CopyFileA(At("a.txt"), At("b*.txt"), false); }),
+              kInvalidName);
+    EXPECT_EQ(ErrorOf([&] { return sys::DeleteFileA(At("a.*")); }), kInvalidName);
+
+    EXPECT_TRUE(sys::CreateDirectoryA(At("dotted.")));
+    EXPECT_TRUE(sys::CreateDirectoryA(At("blank ")));
+    EXPECT_TRUE(Has(At("a.txt..  "), kArchive));
+
+    EXPECT_EQ(ErrorOf([&] { return sys::CopyFileA(At("a.txt"), At("A.TXT"), false); }), 32u);
+    EXPECT_TRUE(sys::MoveFileA(At("a.txt"), At("a.txt")));
+    EXPECT_TRUE(sys::MoveFileA(At("a.txt"), At("A.Txt")));
+    EXPECT_EQ(Search(At("*")).size(), 5u);  // ".", "..", the two directories and the file
+    EXPECT_EQ(ReadFile(At("a.txt")), "a");
 }
 
 // An ANSI path longer than MAX_PATH fails before it is looked at, even one that spells an

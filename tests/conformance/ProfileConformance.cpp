@@ -2,6 +2,7 @@
 // file name is looked up.
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/Files.h"
@@ -203,6 +204,19 @@ TEST_F(ProfileTest, CutListingsEndInDoubleNul) {
     buffer_.assign(64, static_cast<char>(kFill));
     String("section1", nullptr, "default", 16);
     EXPECT_EQ(Bytes(14, 2), std::string("\0\0", 2));
+}
+
+TEST_F(ProfileTest, LinesEndingInCrAloneAreSeparateLines) {
+    ASSERT_TRUE(conformance::WriteFile(At("cr.ini"), "[s]\rk=one\rj=two\r[t]\rk=three\r"));
+    char value[16];
+    for (const auto& [section, key, expected] :
+         {std::tuple{"s", "j", "two"}, std::tuple{"t", "k", "three"}}) {
+        SCOPED_TRACE(std::string(section) + "." + key);
+        EXPECT_EQ(sys::GetPrivateProfileStringA(section, key, "none", value, sizeof value,
+                                                At("cr.ini").c_str()),
+                  std::strlen(expected));
+        EXPECT_STREQ(value, expected);
+    }
 }
 
 TEST_F(ProfileTest, BareFileNameIsLookedUpInTheWindowsDirectory) {

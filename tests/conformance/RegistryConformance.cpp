@@ -201,6 +201,29 @@ TEST_F(RegistryConformance, StringsReadBackTerminated) {
     }
 }
 
+// Written without its NUL and with no NUL after it, a string is stored as given; a query with
+// room to spare ends it in the caller's buffer but reports the stored size.
+TEST_F(RegistryConformance, AStringWithNoNulAfterItIsStoredAsGiven) {
+    ASSERT_EQ(sys::err::Success,
+              sys::RegSetValueExA(key_.Get(), "Text", 0, sys::reg::Sz, Bytes("ports"), 4));
+    Dword size = 0;
+    ASSERT_EQ(sys::err::Success,
+              sys::RegQueryValueExA(key_.Get(), "Text", nullptr, nullptr, nullptr, &size));
+    EXPECT_EQ(4u, size);
+    for (const Dword room : {4u, 5u}) {
+        SCOPED_TRACE(room);
+        std::array<std::uint8_t, 8> data;
+        data.fill(kFill);
+        size = room;
+        ASSERT_EQ(sys::err::Success,
+                  sys::RegQueryValueExA(key_.Get(), "Text", nullptr, nullptr, data.data(), &size));
+        EXPECT_EQ(4u, size);
+        EXPECT_EQ(0, std::memcmp("port", data.data(), 4));
+        EXPECT_EQ(room > 4 ? 0 : kFill, data[4]);
+        EXPECT_EQ(kFill, data[5]);
+    }
+}
+
 TEST_F(RegistryConformance, DwordAndBinaryKeepTheirBytes) {
     const Dword number = 0x01020304;
     ASSERT_EQ(sys::err::Success,

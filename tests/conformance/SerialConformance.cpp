@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/Clock.h"
 #include "platform/Handle.h"
 #include "platform/Serial.h"
 #include "tests/conformance/Conformance.h"
@@ -86,12 +87,44 @@ TEST_F(SerialConformance, BuildCommDcbKeepsWhatTheTextDoesNotName) {
     EXPECT_EQ(0x11, dcb.XonChar);
 }
 
-TEST_F(SerialConformance, BuildCommDcbKeepsTheStopBitsWhenTheTextNamesNone) {
-    WINE_DIFFERS("Wine's BuildCommDCBA sets one stop bit when the text names none");
+// Every bit of the block set (0xFF) or clear (0x00) beforehand, as Wine's own comm tests do.
+sys::DCB FilledDcb(int fill) {
     sys::DCB dcb;
-    dcb.StopBits = 2;
-    ASSERT_NE(0, sys::BuildCommDCBA("baud=9600 parity=n data=8", &dcb)) << sys::GetLastError();
-    EXPECT_EQ(2, dcb.StopBits);
+    std::memset(static_cast<void*>(&dcb), fill, sizeof dcb);
+    return dcb;
+}
+
+TEST_F(SerialConformance, BuildCommDcbLeavesTheFlowControlTheTextDoesNotName) {
+    for (int fill : {0x00, 0xFF}) {
+        SCOPED_TRACE(fill);
+        sys::DCB dcb = FilledDcb(fill);
+        ASSERT_NE(0, sys::BuildCommDCBA("baud=19200 parity=N data=8 stop=1", &dcb));
+        EXPECT_EQ(unsigned(fill & 1), dcb.fOutxCtsFlow);
+        EXPECT_EQ(unsigned(fill & 1), dcb.fOutxDsrFlow);
+        EXPECT_EQ(unsigned(fill & 1), dcb.fOutX);
+        EXPECT_EQ(unsigned(fill & 1), dcb.fInX);
+        EXPECT_EQ(unsigned(fill & 3), dcb.fDtrControl);
+        EXPECT_EQ(unsigned(fill & 3), dcb.fRtsControl);
+    }
+}
+
+TEST_F(SerialConformance, BuildCommDcbSetsOneStopBitWhenTheTextNamesNone) {
+    const struct {
+        const char* text;
+        int stopBits;
+    } rows[] = {
+        {"baud=9600 parity=n data=8", 0}, {"parity=s data=7 dtr=on", 0}, {"xon=on odsr=off", 0},
+        {"baud=110 data=7", 2},  // two at 110 baud, as the mode command sets them
+        {"data=7 stop=1.5", 1},
+    };
+    for (const auto& row : rows) {
+        for (int fill : {0x00, 0xFF}) {
+            SCOPED_TRACE(std::string(row.text) + " over " + std::to_string(fill));
+            sys::DCB dcb = FilledDcb(fill);
+            ASSERT_NE(0, sys::BuildCommDCBA(row.text, &dcb));
+            EXPECT_EQ(row.stopBits, dcb.StopBits);
+        }
+    }
 }
 
 // ---- Opening a port --------------------------------------------------------------------------
@@ -241,6 +274,20 @@ class SerialPortConformance : public conformance::Test {
         ASSERT_NE(0, sys::PurgeComm(port.Get(), 15)) << sys::GetLastError();
     }
 
+    // Opens the port as OpenConfigured does, with these timeouts instead.
+    void OpenWithTimeouts(sys::Handle& port, const sys::COMMTIMEOUTS& timeouts) {
+        OpenConfigured(port);
+        ASSERT_NE(0, sys::SetCommTimeouts(port.Get(), &timeouts));
+    }
+
+    // An OVERLAPPED with a manual-reset event of its own, which `event` keeps.
+    static sys::OVERLAPPED WithEvent(sys::Handle& event) {
+        *event.Receive() = sys::CreateEventA(nullptr, 1, 0, nullptr);
+        sys::OVERLAPPED o;
+        o.hEvent = event.Get();
+        return o;
+    }
+
     // Writes the probe through an OVERLAPPED of its own and waits for the write to end.
     void WriteProbe(void* port) {
         sys::Handle done(sys::CreateEventA(nullptr, 1, 0, nullptr));
@@ -358,12 +405,9 @@ TEST_F(SerialPortConformance, OverlappedHandleNeedsAnOverlappedToWrite) {
 
 TEST_F(SerialPortConformance, ReadOnASilentPortEndsEmptyAtItsTimeout) {
     sys::Handle port;
-    OpenConfigured(port);
-    const sys::COMMTIMEOUTS timeouts{0, 0, 100, 0, 0};
-    ASSERT_NE(0, sys::SetCommTimeouts(port.Get(), &timeouts));
-    sys::Handle readEvent(sys::CreateEventA(nullptr, 1, 0, nullptr));
-    sys::OVERLAPPED r;
-    r.hEvent = readEvent.Get();
+    OpenWithTimeouts(port, {0, 0, 100, 0, 0});
+    sys::Handle readEvent;
+    sys::OVERLAPPED r = WithEvent(readEvent);
     std::uint8_t buffer[4];
     Dword got = kMarker;
     if (sys::ReadFile(port.Get(), buffer, sizeof buffer, &got, &r) == 0) {
@@ -373,6 +417,62 @@ TEST_F(SerialPortConformance, ReadOnASilentPortEndsEmptyAtItsTimeout) {
         ASSERT_NE(0, sys::GetOverlappedResult(port.Get(), &r, &got, 1)) << sys::GetLastError();
     }
     EXPECT_EQ(0u, got);
+}
+
+// COMMTIMEOUTS' documented mode: MAXDWORD interval and multiplier with a constant between: the
+// read ends as soon as one byte came, long before its constant.
+TEST_F(SerialPortConformance, AReadWithMaxdwordIntervalAndMultiplierEndsAtTheFirstByte) {
+    WINE_DIFFERS("Wine's read ends neither at the first byte nor at the constant in this mode");
+    sys::Handle port;
+    OpenWithTimeouts(port, {0xFFFFFFFF, 0xFFFFFFFF, 2500, 0, 0});
+    sys::Handle readEvent;
+    sys::OVERLAPPED r = WithEvent(readEvent);
+    std::uint8_t buffer[4];
+    std::memset(buffer, kFill, sizeof buffer);
+    Dword got = kMarker;
+    const Dword before = sys::GetTickCount();
+    const bool atOnce = sys::ReadFile(port.Get(), buffer, sizeof buffer, &got, &r) != 0;
+    ASSERT_FALSE(atOnce) << "a silent port has nothing to read";
+    ASSERT_EQ(sys::err::IoPending, sys::GetLastError());
+    WriteProbe(port.Get());
+    ASSERT_EQ(sys::wait::Object0, sys::WaitForSingleObject(readEvent.Get(), 3000));
+    EXPECT_LT(sys::GetTickCount() - before, 1500u);
+    ASSERT_NE(0, sys::GetOverlappedResult(port.Get(), &r, &got, 1)) << sys::GetLastError();
+    EXPECT_EQ(1u, got);
+    EXPECT_EQ(kReply, buffer[0]);
+    EXPECT_EQ(kFill, buffer[1]);
+}
+
+// A handle opened without FILE_FLAG_OVERLAPPED: the read blocks for its total timeout, returns
+// TRUE with nothing, and leaves nothing pending: a reply that comes later stays queued and the
+// buffer keeps its fill.
+TEST_F(SerialPortConformance, ABlockingReadOnASilentPortReturnsEmptyAfterItsTimeout) {
+    sys::Handle port(sys::CreateFileA(name_.c_str(), comm::GenericRead | comm::GenericWrite, 0,
+                                      nullptr, comm::OpenExisting, 0, nullptr));
+    ASSERT_NE(sys::InvalidHandleValue(), port.Get()) << sys::GetLastError();
+    const sys::COMMTIMEOUTS timeouts{0, 0, 300, 0, 0};
+    ASSERT_NE(0, sys::SetCommTimeouts(port.Get(), &timeouts));
+    ASSERT_NE(0, sys::PurgeComm(port.Get(), comm::PurgeRxClear));
+    std::uint8_t buffer[4];
+    std::memset(buffer, kFill, sizeof buffer);
+    Dword got = kMarker;
+    const Dword before = sys::GetTickCount();
+    ASSERT_NE(0, sys::ReadFile(port.Get(), buffer, sizeof buffer, &got, nullptr))
+        << sys::GetLastError();
+    EXPECT_GE(sys::GetTickCount() - before, 250u);  // the tick's resolution, on Windows
+    EXPECT_EQ(0u, got);
+
+    Dword written = 0;
+    ASSERT_NE(0, sys::WriteFile(port.Get(), kProbe, 3, &written, nullptr));
+    sys::COMSTAT status;
+    for (int i = 0; i < 100 && status.cbInQue == 0; ++i) {
+        sys::Sleep(20);
+        ASSERT_NE(0, sys::ClearCommError(port.Get(), nullptr, &status));
+    }
+    EXPECT_EQ(1u, status.cbInQue);
+    for (auto b : buffer) {
+        EXPECT_EQ(kFill, b);
+    }
 }
 
 TEST_F(SerialPortConformance, PurgeDropsWhatWasReceived) {

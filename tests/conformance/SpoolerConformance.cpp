@@ -309,18 +309,25 @@ TEST_F(SpoolerTest, EnumPortsLevelsListTheSamePortsInTheSameOrder) {
 }
 
 TEST_F(SpoolerTest, PortDialogsOfUnknownPortsAndMonitors) {
-    WINE_DIFFERS("AddPortA, ConfigurePortA and DeletePortA fail with 50 (ERROR_NOT_SUPPORTED)");
-    const std::string missing = "CFNOSUCHPORT:";
-    sys::SetLastError(kMarker);
-    EXPECT_EQ(sys::ConfigurePortA(nullptr, nullptr, missing.c_str()), 0);
-    EXPECT_EQ(sys::GetLastError(), sys::err::UnknownPort);
-    sys::SetLastError(kMarker);
-    EXPECT_EQ(sys::DeletePortA(nullptr, nullptr, missing.c_str()), 0);
-    EXPECT_EQ(sys::GetLastError(), sys::err::UnknownPort);
-    // ERROR_INVALID_NAME (123): the monitor does not exist.
+    // ERROR_NOT_SUPPORTED (50) on XP and later: no monitor owns the port, or has the name.
+    for (const char* missing : {"CFNOSUCHPORT:", ""}) {
+        SCOPED_TRACE(std::string("\"") + missing + "\"");
+        sys::SetLastError(kMarker);
+        EXPECT_EQ(sys::ConfigurePortA(nullptr, nullptr, missing), 0);
+        EXPECT_EQ(sys::GetLastError(), sys::err::NotSupported);
+        sys::SetLastError(kMarker);
+        EXPECT_EQ(sys::DeletePortA(nullptr, nullptr, missing), 0);
+        EXPECT_EQ(sys::GetLastError(), sys::err::NotSupported);
+    }
     sys::SetLastError(kMarker);
     EXPECT_EQ(sys::AddPortA(nullptr, nullptr, "Cf No Such Monitor"), 0);
-    EXPECT_EQ(sys::GetLastError(), 123u);
+    EXPECT_EQ(sys::GetLastError(), sys::err::NotSupported);
+    // No name at all is refused by the RPC layer: RPC_X_NULL_REF_POINTER (1780).
+    for (auto* call : {&sys::ConfigurePortA, &sys::DeletePortA, &sys::AddPortA}) {
+        sys::SetLastError(kMarker);
+        EXPECT_EQ(call(nullptr, nullptr, nullptr), 0);
+        EXPECT_EQ(sys::GetLastError(), sys::err::RpcNullRefPointer);
+    }
 }
 
 // --- Driver directory -------------------------------------------------------------------------

@@ -39,8 +39,8 @@ sys::Dword ErrorFor(const std::string& call) {
     static const std::map<std::string, sys::Dword> table = {
         {"CreateFileA", 2},           {"LoadLibraryA", 126},  {"GetProcAddress", 127},
         {"AddPrinterA", 1796},        {"SetPrinterA", 1796},  {"OpenPrinterA", 1801},
-        {"DeletePrinter", 5},         {"AddPortA", 1796},     {"DeletePortA", 1796},
-        {"ConfigurePortA", 1796},     {"MessageBoxA", 1400},  {"DialogBoxParamA", 1400},
+        {"DeletePrinter", 5},         {"AddPortA", 50},       {"DeletePortA", 50},
+        {"ConfigurePortA", 50},       {"MessageBoxA", 1400},  {"DialogBoxParamA", 1400},
         {"SetTimer", 1400},           {"CreateThread", 8},    {"FindFirstFileA", 2},
         {"RegOpenKeyExA", 2},         {"OpenServiceA", 1060}, {"WaitCommEvent", 995},
         {"GetOverlappedResult", 995},

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catalog/ModelTables.h"
+#include "platform/Handle.h"
 #include "platform/Registry.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimSerial.h"
@@ -182,6 +183,49 @@ TEST_F(SerialDetectionTest, TwoPortsWithThePrinterOnTheSecond) {
     EXPECT_EQ(sim::ui::Control(D, IDC_PROGRESS)->positions,
               (std::vector<int>{50, 60, 100, 80, 90, 100}));
     ExpectFinished();
+}
+
+// COM1's settings, as another program left them, have CTS (or DSR) flow control on, and the
+// line is off: the port is searched with its flow control on, so the probe is held and the
+// write times out after the channel's write timeouts (1000 ms a byte plus 1000); closing COM1
+// waits for that, within its bound, and the search moves on to the printer on COM2.
+TEST_F(SerialDetectionTest, APortHeldByItsFlowControlIsPassedOverAtTheWriteTimeout) {
+    for (const bool cts : {true, false}) {
+        SCOPED_TRACE(cts ? "CTS" : "DSR");
+        sim::Reset();
+        sim::ui::Reset();
+        AddPrinter(kPrinter, "COM1:");
+        {
+            sys::Handle com1(sys::CreateFileA("COM1", sys::comm::GenericRead, 0, nullptr,
+                                              sys::comm::OpenExisting, 0, nullptr));
+            sys::DCB dcb;
+            ASSERT_NE(sys::GetCommState(com1.Get(), &dcb), 0);
+            (cts ? dcb.fOutxCtsFlow : dcb.fOutxDsrFlow) = 1;
+            ASSERT_NE(sys::SetCommState(com1.Get(), &dcb), 0);
+        }
+        sim::serial::SetFlowLines(1, !cts, cts);
+        AddPrinterDevice(2);
+        SearchDialog dialog;
+        Detect(dialog, {"COM1:", "COM2:"}, [] {
+            sim::ui::Click(P, IDC_PROMPT_YES);
+            sim::ui::AdvanceClock(D, 6000);
+        });
+
+        const sys::DCB searched = sim::serial::State(1);
+        EXPECT_EQ(cts ? searched.fOutxCtsFlow : searched.fOutxDsrFlow, 1u);
+        EXPECT_EQ(searched.BaudRate, 19200u);
+        EXPECT_TRUE(sim::serial::Written(1).empty());
+        // Closing COM1 waited for its write to time out, 4000 ms after the probe; then COM2
+        // answered within its 700.
+        const auto com1 = dialog.TimeOf("Checking COM1:");
+        const auto found = dialog.TimeOf("The available printer port:  COM2:");
+        ASSERT_TRUE(com1 && found);
+        EXPECT_EQ(*found - *com1, 4700u);
+        EXPECT_EQ(PortOf(kPrinter), "COM2:");
+        EXPECT_EQ(PortsValue("COM2:"), "19200,n,8,1");
+        ExpectFinished();
+        EXPECT_TRUE(sim::ui::MessageBoxes().empty());
+    }
 }
 
 TEST_F(SerialDetectionTest, TheSearchWritesTheRateChosenInThePrompt) {
