@@ -79,7 +79,7 @@ void InstallReceiptPrinter(InstallDialog& dialog) {
     const sys::DRIVER_INFO_3 info = record.Info();
 
     dialog.RestartService("Spooler", kStartOnly);
-    if (!AddDriver(dialog, info, copies.Paths())) {
+    if (!AddDriver(dialog, info, copies.Made())) {
         return;
     }
     dialog.ShowStatus("Driver " + driverName + " is added");

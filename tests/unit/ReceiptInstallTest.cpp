@@ -162,7 +162,9 @@ TEST_F(ReceiptInstallTest, AFailedDefaultPrinterWriteIsReportedAndTheInstallatio
 }
 
 TEST_F(ReceiptInstallTest, AFailedDriverOffersRetryWhichLeavesReinstall) {
-    std::filesystem::remove(sim::HostPath("C:\\Ticket\\x86\\UNIRES.DLL"));
+    std::filesystem::remove(sim::HostPath("C:\\Ticket\\x86\\TR210.GPD"));
+    const std::string dir = sim::spooler::DriverDirectory("Windows NT x86");
+    WriteFile(dir + "\\UNIRES.DLL", "another driver's");
     sim::ui::AnswerMessageBox("Failed to add the driver", ui::id::Retry);
     RecordingDialog dialog;
     Install(dialog, 0, 2, [] { ChooseParallelRow(0); });
@@ -178,8 +180,9 @@ TEST_F(ReceiptInstallTest, AFailedDriverOffersRetryWhichLeavesReinstall) {
     EXPECT_TRUE(InstallEnabled());
     EXPECT_EQ(sim::ui::Control(D, IDC_PROGRESS)->position, 0);
     EXPECT_TRUE(sim::spooler::Printers().empty());
-    // Nothing of ours is left in the spooler's directory.
-    EXPECT_FALSE(Exists(sim::spooler::DriverDirectory("Windows NT x86") + "\\uniDRV.DLL"));
+    // Nothing of ours is left in the spooler's directory, and nothing that was there went.
+    EXPECT_FALSE(Exists(dir + "\\uniDRV.DLL"));
+    EXPECT_TRUE(Exists(dir + "\\UNIRES.DLL"));
 }
 
 TEST_F(ReceiptInstallTest, CancelOnTheDriverFailureClosesTheProgram) {
