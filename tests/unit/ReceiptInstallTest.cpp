@@ -1,6 +1,7 @@
 // The receipt installation through the Install button on the simulated machine: files, driver
 // record, printer, default printer, port choice, and every failure with its exact box.
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -78,23 +79,48 @@ TEST_F(ReceiptInstallTest, ParallelPortInstallAddsDriverPrinterAndDefault) {
     EXPECT_TRUE(sim::ui::MessageBoxes().empty());
 }
 
+// The third module goes with the combo text "ZR90Q Series" in group 2, whichever section the
+// catalogue gives that name.
 TEST_F(ReceiptInstallTest, TheDependentFilesListEndsWithTheModuleOfTheModelsGroup) {
+    struct Case {
+        int model;
+        std::map<int, std::string> renamed;
+        std::string module;
+    };
+    const std::map<int, std::string> moved = {{16, "ZR90Q Series"}, {20, "ZR90Q"}};
+    const std::vector<Case> cases = {
+        {20, {}, "ZRQRNDR.DLL"},
+        {16, moved, "ZRQRNDR.DLL"},
+        {20, moved, "ZRRNDR.DLL"},
+        {5, {{5, "ZR90Q Series"}, {20, "ZR90Q"}}, "TRRNDR.DLL"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        sim::Reset();
+        sim::ui::Reset();
+        SetUp();
+        WriteCatalogue(c.renamed);
+        RecordingDialog dialog;
+        Install(dialog, c.model, 2, [] { ChooseParallelRow(0); });
+        const auto drivers = sim::spooler::Drivers();
+        ASSERT_EQ(drivers.size(), 1u);
+        EXPECT_EQ(drivers[0].name, catalog::ReceiptDriverName(c.model));
+        // The spooler names them in its version directory.
+        const std::string dir = sim::spooler::DriverDirectory("Windows NT x86") + "\\3\\";
+        EXPECT_EQ(drivers[0].dependentFiles,
+                  (std::vector<std::string>{dir + "ttfsub.GPD", dir + "unires.DLL",
+                                            dir + "stdnames.GPD", dir + c.module}));
+    }
     RecordingDialog dialog;
-    Install(dialog, 20, 2, [] { ChooseParallelRow(0); });
-    const auto drivers = sim::spooler::Drivers();
-    ASSERT_EQ(drivers.size(), 1u);
-    EXPECT_EQ(drivers[0].name, "ZR90Q Series");
-    // The spooler names them in its version directory.
-    const std::string dir = sim::spooler::DriverDirectory("Windows NT x86") + "\\3\\";
-    EXPECT_EQ(drivers[0].dependentFiles,
-              (std::vector<std::string>{dir + "ttfsub.GPD", dir + "unires.DLL",
-                                        dir + "stdnames.GPD", dir + "ZRQRNDR.DLL"}));
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 0), 0);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 19), 1);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 20), 2);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 21), 1);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 22), 3);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 29), 4);
+    dialog.receiptGroup1Size = catalog::kReceiptGroupSizes[0];
+    dialog.receiptGroup2Size = catalog::kReceiptGroupSizes[1];
+    dialog.receiptGroup3Size = catalog::kReceiptGroupSizes[2];
+    EXPECT_EQ(install::ReceiptModuleRow(dialog, 0, "TR-210 Series"), 0);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog, 19, "ZR90 Series"), 1);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog, 20, "ZR90Q Series"), 2);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog, 21, "ZR100 Series"), 1);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog, 22, "TR-510 Series"), 3);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog, 29, "TR-730M Mobile"), 4);
 }
 
 TEST_F(ReceiptInstallTest, SixtyFourBitWindowsAsksBothDirectoriesAndUsesTheX64One) {
