@@ -331,15 +331,44 @@ TEST_F(ReceiptInstallTest, ACancelledOrEmptyPortChoiceEndsTheAttemptWithInstallE
     }
 }
 
-TEST_F(ReceiptInstallTest, TcpipDialogRowNamesThePort) {
-    sim::spooler::AddPort({"IP_10.0.0.1", kTcpipMonitor, kTcpipMonitor});
-    sim::spooler::AddPort({"IP_10.0.0.2", kTcpipMonitor, kTcpipMonitor});
-    RecordingDialog dialog;
-    Install(dialog, 0, 3, [] {
-        sim::ui::SelectListRow(kTcpipDialog, IDC_PORT_LIST, 1);
-        sim::ui::Click(kTcpipDialog, IDC_PORTS_OK);
-    });
-    const auto printer = sim::spooler::FindPrinter("TR-210 Series");
-    ASSERT_TRUE(printer);
-    EXPECT_EQ(printer->port, "IP_10.0.0.2");
+// The printer goes on the port the chosen row shows, whichever list that port sits in.
+TEST_F(ReceiptInstallTest, ThePortDialogsRowNamesThePort) {
+    struct Case {
+        int portType;
+        std::vector<std::string> ports;  // in enumeration order; "*" marks a TCP/IP description
+        int row;
+        std::string port;
+    };
+    const std::vector<Case> cases = {
+        {3, {"IP_10.0.0.1*", "IP_10.0.0.2*"}, 1, "IP_10.0.0.2"},
+        {3, {"IP_10.0.0.1*", "USB003*", "IP_10.0.0.2*", "IP_10.0.0.3*"}, 2, "IP_10.0.0.2"},
+        {2, {"LPT1:", "LPT_NET*", "LPT2:", "LPT3:"}, 1, "LPT_NET"},
+        {2, {"LPT1:", "LPT_NET*", "LPT2:", "LPT3:"}, 2, "LPT2:"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        sim::Reset();
+        sim::ui::Reset();
+        SetUp();
+        for (const auto& port : sim::spooler::Ports()) {
+            sim::spooler::RemovePort(port.name);
+        }
+        for (const std::string& port : c.ports) {
+            if (port.back() == '*') {
+                sim::spooler::AddPort(
+                    {port.substr(0, port.size() - 1), kTcpipMonitor, kTcpipMonitor});
+            } else {
+                sim::spooler::AddPort({port, "Local Port", "Local Port"});
+            }
+        }
+        const int dialogId = c.portType == 3 ? kTcpipDialog : kParallelDialog;
+        RecordingDialog dialog;
+        Install(dialog, 0, c.portType, [&] {
+            sim::ui::SelectListRow(dialogId, IDC_PORT_LIST, c.row);
+            sim::ui::Click(dialogId, IDC_PORTS_OK);
+        });
+        const auto printer = sim::spooler::FindPrinter("TR-210 Series");
+        ASSERT_TRUE(printer);
+        EXPECT_EQ(printer->port, c.port);
+    }
 }
