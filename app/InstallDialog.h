@@ -45,8 +45,8 @@ class InstallDialog : public ui::Dialog {
     void InstallReceiptPrinter();                                   // install/InstallReceiptPrinter
     void InstallLabelPrinter();                                     // install/InstallLabelPrinter
     void EnumeratePorts();                                          // ports/EnumeratePorts
-    int ChooseParallelPort();                                       // ports/ChooseParallelPort
-    int ChooseTcpipPort();                                          // ports/ChooseTcpipPort
+    int ChooseParallelPort(std::string& port);                      // ports/ChooseParallelPort
+    int ChooseTcpipPort(std::string& port);                         // ports/ChooseTcpipPort
     // The printer's port in the spooler's registry (install/SetPrinterPortRegistry).
     void SetPrinterPortRegistry(const std::string& printerName, const std::string& portName);
     // Port steps after the printer was added (port types 1 and 0); they end the installation.

@@ -12,7 +12,8 @@ constexpr int kReceiptModelCount = 30, kLabelModelCount = 5, kModelCount = 35;
 // Receipt groups in catalogue order; the rendering module is chosen by group.
 inline constexpr std::array<int, 4> kReceiptGroupSizes{15, 7, 5, 3};
 
-// The one group-2 model that renders with the third module row instead of the second.
+// The combo text of the one group-2 model that renders with the third module row instead of
+// the second.
 inline constexpr std::string_view kThirdModuleModel = "ZR90Q Series";
 
 // Every lookup returns an empty view (or an empty span) for an index outside its table.

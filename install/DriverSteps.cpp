@@ -36,10 +36,18 @@ std::string DriverDirectory(bool x64) {
     return directory;
 }
 
-void DriverCopies::Copy(InstallDialog& dialog, const std::string& from, const std::string& to) {
-    sys::CopyFileA(from, to, false);
-    copies_.push_back(to);
+bool CopyCreating(const std::string& from, const std::string& to) {
+    const bool wasThere = sys::GetFileAttributesA(to) != sys::attr::Invalid;
+    return sys::CopyFileA(from, to, false) != 0 && !wasThere;
+}
+
+bool DriverCopies::Copy(InstallDialog& dialog, const std::string& from, const std::string& to) {
+    const bool made = CopyCreating(from, to);
+    if (made) {
+        made_.push_back(to);
+    }
     dialog.ShowStatus(to);
+    return made;
 }
 
 void DeleteFiles(const std::vector<std::string>& paths) {

@@ -25,14 +25,20 @@ inline const char* EnvironmentOf(bool x64) {
 // whose answer wins. Empty when the spooler would not say.
 std::string DriverDirectory(bool x64);
 
-// Files copied for the spooler: each copy (result unchecked) is shown in the status line.
+// CopyFileA(from, to, FALSE); true when the copy made `to`, which was not there before. A file
+// that was there is another's, even when overwritten, and is not ours to delete.
+bool CopyCreating(const std::string& from, const std::string& to);
+
+// Files copied for the spooler: each copy is shown in the status line.
 class DriverCopies {
   public:
-    void Copy(InstallDialog& dialog, const std::string& from, const std::string& to);
-    const std::vector<std::string>& Paths() const { return copies_; }
+    // True when the copy made the destination (see CopyCreating).
+    bool Copy(InstallDialog& dialog, const std::string& from, const std::string& to);
+    // The destinations our copies made, in the order they were copied.
+    const std::vector<std::string>& Made() const { return made_; }
 
   private:
-    std::vector<std::string> copies_;  // destinations, in the order they were copied
+    std::vector<std::string> made_;
 };
 
 // Deletes each path; results unchecked.

@@ -32,8 +32,7 @@ int LabelIndex(const InstallDialog& dialog) {
 bool AddLanguageMonitor(InstallDialog& dialog, const std::string& source, bool x64) {
     const std::string module = catalog::LabelFiles(x64)[0];
     const std::string destination = MonitorDirectory(x64) + "\\" + module;
-    const bool wasThere = sys::GetFileAttributesA(destination) != sys::attr::Invalid;
-    sys::CopyFileA(source + module, destination, false);
+    const bool made = CopyCreating(source + module, destination);
     dialog.ShowStatus(destination);
 
     std::string environment = EnvironmentOf(x64);
@@ -50,7 +49,7 @@ bool AddLanguageMonitor(InstallDialog& dialog, const std::string& source, bool x
     if (sys::AddMonitorA(nullptr, 2, &info) != 1 &&
         sys::GetLastError() != sys::err::PrintMonitorAlreadyInstalled) {
         // A module no monitor uses is not left in the system directory.
-        if (!wasThere) {
+        if (made) {
             sys::DeleteFileA(destination);
         }
         dialog.AppMessageBox("Failed to add Monitor\r\n", ui::mb::Ok);
@@ -100,21 +99,21 @@ void InstallLabelPrinter(InstallDialog& dialog) {
     const auto files = catalog::LabelFiles(x64);
     const std::string printerName = dialog.GetDlgItemTextA(IDC_PRINTER_NAME);
 
-    DriverCopies copies;
-    std::vector<std::string> deleteOrder;
+    // Copied as the list, then the common files; deleted the common files first.
+    DriverCopies listCopies;
+    DriverCopies commonCopies;
     // Without a driver directory there is nowhere to copy to: the driver step reports it.
     if (!driverDirectory.empty()) {
         const std::string target = driverDirectory + "\\";
         for (const char* name : files) {
-            copies.Copy(dialog, source + name, target + name);
+            listCopies.Copy(dialog, source + name, target + name);
         }
         for (const std::string& name : {std::string(kHelpFile), stem + ".BA0", stem + ".DAT"}) {
-            copies.Copy(dialog, kCommonSource + name, target + name);
-            deleteOrder.push_back(target + name);
+            commonCopies.Copy(dialog, kCommonSource + name, target + name);
         }
-        const auto& paths = copies.Paths();
-        deleteOrder.insert(deleteOrder.end(), paths.begin(), paths.begin() + files.size());
     }
+    std::vector<std::string> deleteOrder = commonCopies.Made();
+    deleteOrder.insert(deleteOrder.end(), listCopies.Made().begin(), listCopies.Made().end());
 
     dialog.progressBar.SetPos(10);
     dialog.ShowStatus("Adding printer drive " + driverName);

@@ -20,7 +20,7 @@ constexpr const char* kFixedDependents[] = {"\\ttfsub.GPD", "\\unires.DLL", "\\s
 
 }  // namespace
 
-int ReceiptModuleRow(const InstallDialog& dialog, int catalogIndex) {
+int ReceiptModuleRow(const InstallDialog& dialog, int catalogIndex, std::string_view comboText) {
     const int group1 = dialog.receiptGroup1Size;
     const int group2 = group1 + dialog.receiptGroup2Size;
     const int group3 = group2 + dialog.receiptGroup3Size;
@@ -28,7 +28,7 @@ int ReceiptModuleRow(const InstallDialog& dialog, int catalogIndex) {
         return 0;
     }
     if (catalogIndex < group2) {
-        return catalog::ReceiptDriverName(catalogIndex) == catalog::kThirdModuleModel ? 2 : 1;
+        return comboText == catalog::kThirdModuleModel ? 2 : 1;
     }
     return catalogIndex < group3 ? 3 : 4;
 }
@@ -45,8 +45,8 @@ void InstallReceiptPrinter(InstallDialog& dialog) {
     const int model = dialog.selectedModel;
     const std::string driverName(catalog::ReceiptDriverName(model));
     const std::string gpdStem(catalog::ReceiptGpdStem(model));
-    const std::string moduleFile =
-        std::string(catalog::ReceiptModuleStem(ReceiptModuleRow(dialog, model))) + ".DLL";
+    const int moduleRow = ReceiptModuleRow(dialog, model, dialog.driverCombo.GetWindowTextA());
+    const std::string moduleFile = std::string(catalog::ReceiptModuleStem(moduleRow)) + ".DLL";
     const std::string printerName = dialog.GetDlgItemTextA(IDC_PRINTER_NAME);
 
     DriverCopies copies;
@@ -79,7 +79,7 @@ void InstallReceiptPrinter(InstallDialog& dialog) {
     const sys::DRIVER_INFO_3 info = record.Info();
 
     dialog.RestartService("Spooler", kStartOnly);
-    if (!AddDriver(dialog, info, copies.Paths())) {
+    if (!AddDriver(dialog, info, copies.Made())) {
         return;
     }
     dialog.ShowStatus("Driver " + driverName + " is added");

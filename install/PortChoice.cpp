@@ -2,33 +2,26 @@
 #include "install/PortChoice.h"
 
 #include "app/InstallDialog.h"
-#include "ports/PortResult.h"
 #include "ports/PortTypeList.h"
 
 namespace install {
 
 bool ChoosePortBeforeInstall(InstallDialog& dialog) {
-    const std::vector<std::string>* list = nullptr;
-    int result = 0;
+    // Taken by name: a dialog's row number is no index into the port lists, which sort some
+    // rows elsewhere (an "LPT" port of the TCP/IP monitor, a TCP/IP port named "USB…").
+    std::string port;
     if (dialog.portType == ports::kTcpip) {
-        result = dialog.ChooseTcpipPort();
-        list = &dialog.tcpipPorts;
+        dialog.ChooseTcpipPort(port);
     } else if (dialog.portType == ports::kParallel) {
-        result = dialog.ChooseParallelPort();
-        // Only a TCP/IP dialog can add a port without showing itself.
-        if (result == ports::kAddedWithoutDialog) {
-            result = ports::kCancelled;
-        }
-        list = &dialog.parallelPorts;
+        dialog.ChooseParallelPort(port);
     } else {
         return true;
     }
-    const int index = ports::PortIndexOf(result, *list);
-    if (index < 0) {
+    if (port.empty()) {
         dialog.installButton.EnableWindow(true);
         return false;
     }
-    dialog.portName = (*list)[static_cast<std::size_t>(index)];
+    dialog.portName = port;
     return true;
 }
 

@@ -28,18 +28,41 @@ bool WaitForState(sys::ServiceHandle query, sys::SERVICE_STATUS& status, sys::Dw
     }
 }
 
-// Starts the service through its own handle and waits until it runs.
-bool StartAndWait(sys::ServiceHandle manager, sys::ServiceHandle query,
-                  const std::string& serviceName, sys::SERVICE_STATUS& status) {
-    sys::ScHandle control(sys::OpenServiceA(manager, serviceName.c_str(), sys::svc::AllAccess));
-    if (!sys::StartServiceA(control.Get(), 0, nullptr)) {
-        // 1056: it is already running or on its way. Anything else (1058 disabled, 1060
-        // missing, 6 no handle) will not change by waiting.
-        if (sys::GetLastError() != sys::err::ServiceAlreadyRunning) {
-            return false;
+enum class Start { Failed, Started, FoundRunning };
+
+// Asks for the start and waits until the service runs; whether a start of ours made it run. A
+// service still stopping refuses the start as one that runs does (1056); it is asked again once
+// it has stopped.
+Start StartAndWait(sys::ServiceHandle control, sys::ServiceHandle query,
+                   sys::SERVICE_STATUS& status) {
+    const sys::Dword begin = sys::GetTickCount();
+    bool accepted = false;
+    bool ask = true;
+    for (;;) {
+        if (ask) {
+            accepted = sys::StartServiceA(control, 0, nullptr) != 0;
+            // Anything but 1056 (1058 disabled, 1053 its process ended, 6 no handle) will not
+            // change by waiting.
+            if (!accepted && sys::GetLastError() != sys::err::ServiceAlreadyRunning) {
+                return Start::Failed;
+            }
         }
+        if (!sys::QueryServiceStatus(query, &status)) {
+            return Start::Failed;
+        }
+        if (status.dwCurrentState == sys::svc::Running) {
+            return accepted ? Start::Started : Start::FoundRunning;
+        }
+        // Stopped again after an accepted start: it will not run by being asked once more.
+        if (status.dwCurrentState == sys::svc::Stopped && accepted) {
+            return Start::Failed;
+        }
+        ask = status.dwCurrentState == sys::svc::Stopped;
+        if (sys::GetTickCount() - begin >= kServiceWaitMs) {
+            return Start::Failed;
+        }
+        sys::Sleep(kServicePollMs);
     }
-    return WaitForState(query, status, sys::svc::Running);
 }
 
 }  // namespace
@@ -55,24 +78,29 @@ bool RestartService(const std::string& serviceName, int mode,
         report(kStatusUnknown);
     }
 
-    bool reached = true;
-    if (status.dwCurrentState == sys::svc::Stopped) {
-        reached = StartAndWait(manager.Get(), query.Get(), serviceName, status);
-    } else if (mode != kStartOnly) {
-        {
-            sys::ScHandle control(
-                sys::OpenServiceA(manager.Get(), serviceName.c_str(), sys::svc::AllAccess));
+    // An unknown state is not acted on: a stop could not be known to be followed by a start.
+    bool reached = known;
+    const bool stopped = status.dwCurrentState == sys::svc::Stopped;
+    if (known && (stopped || mode != kStartOnly)) {
+        // One handle for the stop and the start.
+        sys::ScHandle control(
+            sys::OpenServiceA(manager.Get(), serviceName.c_str(), sys::svc::AllAccess));
+        bool stopReached = true;
+        if (!stopped) {
             // 1062: the service was already stopped; the wait below sees that at once.
             sys::ControlService(control.Get(), sys::svc::ControlStop, &status);
+            stopReached = WaitForState(query.Get(), status, sys::svc::Stopped);
         }
-        reached = WaitForState(query.Get(), status, sys::svc::Stopped) &&
-                  StartAndWait(manager.Get(), query.Get(), serviceName, status);
+        // Whatever the stop wait saw, the service is not left stopped by us. It was restarted
+        // if it stopped, seen by the wait or by our start being taken.
+        const Start start = StartAndWait(control.Get(), query.Get(), status);
+        reached = start == Start::Started || (start == Start::FoundRunning && stopReached);
     }
     // One report for one failure: a failed first query has said it already.
     if (!reached && known) {
         report(kStatusUnknown);
     }
-    return reached && known;
+    return reached;
 }
 
 }  // namespace install

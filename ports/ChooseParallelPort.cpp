@@ -8,7 +8,8 @@
 
 namespace ports {
 
-int ChooseParallelPort(InstallDialog& dialog) {
+int ChooseParallelPort(InstallDialog& dialog, std::string& port) {
+    port.clear();
     if (dialog.parallelPorts.empty()) {
         dialog.AppMessageBox(
             "There is no available parallel port.\r\n\r\nPlease select other port type.",
@@ -16,16 +17,18 @@ int ChooseParallelPort(InstallDialog& dialog) {
         return kCancelled;
     }
     if (dialog.parallelPorts.size() == 1) {
+        port = dialog.parallelPorts[0];
         return kRowChosen;
     }
     ParallelPortDialog chooser(dialog.Handle());
     const int result = static_cast<int>(chooser.DoModal());
     EnumeratePorts(dialog);
+    port = chooser.chosenPort;
     return result;
 }
 
 }  // namespace ports
 
-int InstallDialog::ChooseParallelPort() {
-    return ports::ChooseParallelPort(*this);
+int InstallDialog::ChooseParallelPort(std::string& port) {
+    return ports::ChooseParallelPort(*this, port);
 }

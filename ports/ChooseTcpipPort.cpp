@@ -11,20 +11,27 @@
 
 namespace ports {
 
-int ChooseTcpipPort(InstallDialog& dialog) {
+int ChooseTcpipPort(InstallDialog& dialog, std::string& port) {
+    port.clear();
     if (dialog.tcpipPorts.empty()) {
         const int added = sys::AddPortA(nullptr, dialog.Handle(), kTcpipMonitor);
         EnumeratePorts(dialog);
-        return added == 1 ? kAddedWithoutDialog : kCancelled;
+        const int result = added == 1 ? kAddedWithoutDialog : kCancelled;
+        const int index = PortIndexOf(result, dialog.tcpipPorts);
+        if (index >= 0) {
+            port = dialog.tcpipPorts[static_cast<std::size_t>(index)];
+        }
+        return result;
     }
     TcpipPortDialog chooser(dialog.Handle());
     const int result = static_cast<int>(chooser.DoModal());
     EnumeratePorts(dialog);
+    port = chooser.chosenPort;
     return result;
 }
 
 }  // namespace ports
 
-int InstallDialog::ChooseTcpipPort() {
-    return ports::ChooseTcpipPort(*this);
+int InstallDialog::ChooseTcpipPort(std::string& port) {
+    return ports::ChooseTcpipPort(*this, port);
 }

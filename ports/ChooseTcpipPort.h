@@ -2,13 +2,16 @@
 // none, otherwise "Configure TCP/IP PrinterPort".
 #pragma once
 
+#include <string>
+
 class InstallDialog;
 
 namespace ports {
 
 // No TCP/IP port: AddPortA with the main dialog as owner, then a new enumeration; 0xAAAA when
 // AddPortA returned exactly 1, else 0xCCCC. Otherwise the dialog's result, unchanged, after a
-// new enumeration.
-int ChooseTcpipPort(InstallDialog& dialog);
+// new enumeration. `port` gets the name of the port the result names (for a row, the row's
+// name, not the entry of that number in tcpipPorts), or is emptied.
+int ChooseTcpipPort(InstallDialog& dialog, std::string& port);
 
 }  // namespace ports

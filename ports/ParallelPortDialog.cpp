@@ -30,6 +30,9 @@ bool ParallelPortDialog::OnCommand(int id, int code) {
     }
     if (id == IDC_PORTS_OK) {
         const int row = ports::FirstSelectedRow(portList);
+        if (row >= 0) {
+            chosenPort = portList.GetItemText(row, 0);
+        }
         EndDialog(row >= 0 ? ports::kRowChosen + row : 0);
         return true;
     }

@@ -1,6 +1,8 @@
 // "Select A Parallel Port": the spooler's "LPT" ports; Ok ends with 0x1200 plus the row.
 #pragma once
 
+#include <string>
+
 #include "platform/Window.h"
 
 class ParallelPortDialog : public ui::Dialog {
@@ -8,6 +10,8 @@ class ParallelPortDialog : public ui::Dialog {
     explicit ParallelPortDialog(ui::WindowHandle owner);
 
     ui::ListView portList;
+    // The name the row shows when Ok ended the dialog with a row; empty otherwise.
+    std::string chosenPort;
 
   protected:
     bool OnInitDialog() override;

@@ -106,5 +106,8 @@ void TcpipPortDialog::OnPortsOk() {
         return;
     }
     const int row = ports::FirstSelectedRow(portList);
+    if (row >= 0) {
+        chosenPort = portList.GetItemText(row, 0);
+    }
     EndDialog(row >= 0 ? ports::kRowChosen + row : 0);
 }

@@ -2,6 +2,8 @@
 // with 0x1200 plus the row.
 #pragma once
 
+#include <string>
+
 #include "platform/Window.h"
 
 class TcpipPortDialog : public ui::Dialog {
@@ -9,6 +11,8 @@ class TcpipPortDialog : public ui::Dialog {
     explicit TcpipPortDialog(ui::WindowHandle owner);
 
     ui::ListView portList;
+    // The name the row shows when Ok ended the dialog with a row; empty otherwise.
+    std::string chosenPort;
 
   protected:
     bool OnInitDialog() override;

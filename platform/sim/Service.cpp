@@ -32,8 +32,9 @@ constexpr sys::Dword kMaximumAllowed = 0x02000000;
 struct Service {
     std::string name;
     State state = State::Stopped;
-    sys::Dword since = 0;  // simulated time the current state was entered
-    sys::Dword pendingTime = 300;
+    sys::Dword since = 0;              // simulated time the current state was entered
+    sys::Dword pendingTime = 300;      // START_PENDING
+    sys::Dword stopPendingTime = 300;  // STOP_PENDING
     bool disabled = false;
     bool refusesStop = false;
     bool neverStarts = false;
@@ -102,10 +103,14 @@ void Enter(Service& service, State state) {
     }
 }
 
+sys::Dword PendingTime(const Service& service) {
+    return service.state == State::StopPending ? service.stopPendingTime : service.pendingTime;
+}
+
 // A pending state ends once its time has passed on the simulated clock, unless the service is
 // set to hang in it.
 void Settle(Service& service) {
-    if (sim::Now() - service.since < service.pendingTime) {
+    if (sim::Now() - service.since < PendingTime(service)) {
         return;
     }
     if (service.state == State::StartPending && !service.neverStarts) {
@@ -130,7 +135,7 @@ void Fill(const Service& service, sys::SERVICE_STATUS* status) {
     status->dwWin32ExitCode =
         service.state == State::Stopped && !service.everStarted ? kErrorServiceNeverStarted : 0;
     status->dwCheckPoint = pending ? 1 + (sim::Now() - service.since) / 100 : 0;
-    status->dwWaitHint = pending ? service.pendingTime : 0;
+    status->dwWaitHint = pending ? PendingTime(service) : 0;
 }
 
 sys::Dword MapServiceAccess(sys::Dword access) {
@@ -383,7 +388,11 @@ State GetState(const std::string& name) {
 }
 
 void SetPendingTime(const std::string& name, sys::Dword milliseconds) {
-    With(name, [&](Service& s) { s.pendingTime = milliseconds; });
+    With(name, [&](Service& s) { s.pendingTime = s.stopPendingTime = milliseconds; });
+}
+
+void SetStopPendingTime(const std::string& name, sys::Dword milliseconds) {
+    With(name, [&](Service& s) { s.stopPendingTime = milliseconds; });
 }
 
 void SetDisabled(const std::string& name, bool disabled) {

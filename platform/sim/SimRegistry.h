@@ -72,6 +72,8 @@ State GetState(const std::string& name);
 // How long (simulated milliseconds) the service stays in START_PENDING and STOP_PENDING; the
 // state moves on as the simulated clock passes.
 void SetPendingTime(const std::string& name, sys::Dword milliseconds);
+// STOP_PENDING alone, set after SetPendingTime: a service slower to stop than to start.
+void SetStopPendingTime(const std::string& name, sys::Dword milliseconds);
 void SetDisabled(const std::string& name, bool disabled);        // StartServiceA: 1058
 void SetRefusesStop(const std::string& name, bool refuses);      // stays in STOP_PENDING
 void SetNeverStarts(const std::string& name, bool neverStarts);  // stays in START_PENDING

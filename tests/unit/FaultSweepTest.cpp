@@ -370,7 +370,8 @@ std::vector<Flow> Flows() {
                 o,
                 [](InstallDialog& d) {
                     d.tcpipPorts = {"IP_1", "IP_2"};
-                    d.ChooseTcpipPort();
+                    std::string port;
+                    d.ChooseTcpipPort(port);
                 },
                 [button] {
                     sim::ui::SelectListRow(kTcpipDialog, IDC_PORT_LIST, 1);

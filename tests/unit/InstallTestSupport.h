@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -64,17 +65,24 @@ class InstallTest : public SimTest {
   protected:
     bool bothArchitectures = true;  // false: the x86 files only, for many runs on 32 bits
 
-    void SetUp() override {
-        SimTest::SetUp();
+    // The catalogue file: each model's driver name as its display name, but for `renamed`.
+    static void WriteCatalogue(const std::map<int, std::string>& renamed = {}) {
         std::string catalogue;
         for (int i = 0; i < catalog::kModelCount; ++i) {
-            const auto name = i < catalog::kReceiptModelCount
-                                  ? catalog::ReceiptDriverName(i)
-                                  : catalog::LabelDriverName(i - catalog::kReceiptModelCount);
-            catalogue +=
-                "[Model " + std::to_string(i) + "]\nPrintName1=" + std::string(name) + "\n";
+            std::string name(i < catalog::kReceiptModelCount
+                                 ? catalog::ReceiptDriverName(i)
+                                 : catalog::LabelDriverName(i - catalog::kReceiptModelCount));
+            if (renamed.count(i) != 0) {
+                name = renamed.at(i);
+            }
+            catalogue += "[Model " + std::to_string(i) + "]\nPrintName1=" + name + "\n";
         }
         WriteFile("C:\\DriverName.cfg", catalogue);
+    }
+
+    void SetUp() override {
+        SimTest::SetUp();
+        WriteCatalogue();
         for (const char* arch : {"x86", "x64"}) {
             if (!bothArchitectures && arch == std::string("x64")) {
                 continue;

@@ -295,6 +295,11 @@ TEST_F(LabelInstallTest, AModuleAlreadyInTheSystemDirectoryStaysWhenTheMonitorFa
 
 TEST_F(LabelInstallTest, AFailedDriverOffersRetryAndTheSecondAttemptFinishes) {
     std::filesystem::remove(sim::HostPath("C:\\Barcode\\Common\\LB200.BA0"));
+    // Another driver's files, overwritten by our copies but not ours to delete.
+    const std::vector<std::string> theirs = {"QLVENG50.DLL", "THERMAL.chm"};
+    for (const std::string& name : theirs) {
+        WriteFile(sim::spooler::DriverDirectory(kX86) + "\\" + name, "another driver's");
+    }
     sim::ui::AnswerMessageBox("Failed to add the driver", ui::id::Retry);
     RecordingDialog dialog;
     Install(dialog, kFirstLabel, 2, [&] {
@@ -309,7 +314,9 @@ TEST_F(LabelInstallTest, AFailedDriverOffersRetryAndTheSecondAttemptFinishes) {
             EXPECT_TRUE(InstallEnabled());
             EXPECT_EQ(sim::ui::Control(D, IDC_PROGRESS)->position, 0);
             EXPECT_TRUE(sim::spooler::Printers().empty());
-            EXPECT_TRUE(DriverDirectoryFiles(false).empty());
+            auto left = DriverDirectoryFiles(false);
+            std::sort(left.begin(), left.end());
+            EXPECT_EQ(left, theirs);
             WriteFile("C:\\Barcode\\Common\\LB200.BA0", "ba0");
         });
         // Again: our own monitor is now the one deleted and added back.

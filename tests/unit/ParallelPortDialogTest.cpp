@@ -142,7 +142,8 @@ TEST_F(ChooseParallelPortTest, SeveralPortsRunTheDialogThenEnumerateAgain) {
         sim::ui::Click(P, IDC_PORTS_OK);
     });
     EXPECT_EQ(sim::ui::TimesShown(P), 1);
-    EXPECT_EQ(result, 0x1201);  // the dialog's row, unchanged
+    EXPECT_EQ(result, 0x1201);            // the dialog's row, unchanged
+    EXPECT_EQ(main.chosenPort, "LPT3:");  // the row's name, though not a parallel entry
     EXPECT_EQ(main.parallelPorts, (Names{"LPT1:", "LPT2:"}));
     EXPECT_EQ(main.tcpipPorts, (Names{"LPT3:"}));
 }

@@ -21,6 +21,7 @@ class CountingDialog : public InstallDialog {
   public:
     int updates = 0;
     int enumerationsBefore = 0;
+    std::string chosenPort;  // the name the last port choice handed back
 
   protected:
     bool OnMessage(unsigned message, ui::WParam wParam, ui::LParam lParam,
@@ -53,7 +54,7 @@ inline void InMainDialog(InstallDialog& dialog, const std::function<void()>& bod
 
 // Runs a port choice of the main dialog (ChooseParallelPort, ChooseTcpipPort) on its thread,
 // with `listed` as the port list that the choice looks at first; `nested` as above.
-inline int RunChoice(CountingDialog& dialog, int (InstallDialog::*choose)(),
+inline int RunChoice(CountingDialog& dialog, int (InstallDialog::*choose)(std::string&),
                      std::vector<std::string> InstallDialog::*list,
                      const std::vector<std::string>& listed,
                      const std::function<void()>& nested = {}) {
@@ -63,7 +64,7 @@ inline int RunChoice(CountingDialog& dialog, int (InstallDialog::*choose)(),
         [&] {
             dialog.*list = listed;
             dialog.enumerationsBefore = sim::CallCount("EnumPortsA");
-            result = (dialog.*choose)();
+            result = (dialog.*choose)(dialog.chosenPort);
         },
         nested);
     return result;

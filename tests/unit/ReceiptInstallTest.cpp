@@ -1,6 +1,7 @@
 // The receipt installation through the Install button on the simulated machine: files, driver
 // record, printer, default printer, port choice, and every failure with its exact box.
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -78,23 +79,48 @@ TEST_F(ReceiptInstallTest, ParallelPortInstallAddsDriverPrinterAndDefault) {
     EXPECT_TRUE(sim::ui::MessageBoxes().empty());
 }
 
+// The third module goes with the combo text "ZR90Q Series" in group 2, whichever section the
+// catalogue gives that name.
 TEST_F(ReceiptInstallTest, TheDependentFilesListEndsWithTheModuleOfTheModelsGroup) {
+    struct Case {
+        int model;
+        std::map<int, std::string> renamed;
+        std::string module;
+    };
+    const std::map<int, std::string> moved = {{16, "ZR90Q Series"}, {20, "ZR90Q"}};
+    const std::vector<Case> cases = {
+        {20, {}, "ZRQRNDR.DLL"},
+        {16, moved, "ZRQRNDR.DLL"},
+        {20, moved, "ZRRNDR.DLL"},
+        {5, {{5, "ZR90Q Series"}, {20, "ZR90Q"}}, "TRRNDR.DLL"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        sim::Reset();
+        sim::ui::Reset();
+        SetUp();
+        WriteCatalogue(c.renamed);
+        RecordingDialog dialog;
+        Install(dialog, c.model, 2, [] { ChooseParallelRow(0); });
+        const auto drivers = sim::spooler::Drivers();
+        ASSERT_EQ(drivers.size(), 1u);
+        EXPECT_EQ(drivers[0].name, catalog::ReceiptDriverName(c.model));
+        // The spooler names them in its version directory.
+        const std::string dir = sim::spooler::DriverDirectory("Windows NT x86") + "\\3\\";
+        EXPECT_EQ(drivers[0].dependentFiles,
+                  (std::vector<std::string>{dir + "ttfsub.GPD", dir + "unires.DLL",
+                                            dir + "stdnames.GPD", dir + c.module}));
+    }
     RecordingDialog dialog;
-    Install(dialog, 20, 2, [] { ChooseParallelRow(0); });
-    const auto drivers = sim::spooler::Drivers();
-    ASSERT_EQ(drivers.size(), 1u);
-    EXPECT_EQ(drivers[0].name, "ZR90Q Series");
-    // The spooler names them in its version directory.
-    const std::string dir = sim::spooler::DriverDirectory("Windows NT x86") + "\\3\\";
-    EXPECT_EQ(drivers[0].dependentFiles,
-              (std::vector<std::string>{dir + "ttfsub.GPD", dir + "unires.DLL",
-                                        dir + "stdnames.GPD", dir + "ZRQRNDR.DLL"}));
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 0), 0);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 19), 1);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 20), 2);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 21), 1);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 22), 3);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 29), 4);
+    dialog.receiptGroup1Size = catalog::kReceiptGroupSizes[0];
+    dialog.receiptGroup2Size = catalog::kReceiptGroupSizes[1];
+    dialog.receiptGroup3Size = catalog::kReceiptGroupSizes[2];
+    EXPECT_EQ(install::ReceiptModuleRow(dialog, 0, "TR-210 Series"), 0);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog, 19, "ZR90 Series"), 1);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog, 20, "ZR90Q Series"), 2);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog, 21, "ZR100 Series"), 1);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog, 22, "TR-510 Series"), 3);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog, 29, "TR-730M Mobile"), 4);
 }
 
 TEST_F(ReceiptInstallTest, SixtyFourBitWindowsAsksBothDirectoriesAndUsesTheX64One) {
@@ -162,7 +188,9 @@ TEST_F(ReceiptInstallTest, AFailedDefaultPrinterWriteIsReportedAndTheInstallatio
 }
 
 TEST_F(ReceiptInstallTest, AFailedDriverOffersRetryWhichLeavesReinstall) {
-    std::filesystem::remove(sim::HostPath("C:\\Ticket\\x86\\UNIRES.DLL"));
+    std::filesystem::remove(sim::HostPath("C:\\Ticket\\x86\\TR210.GPD"));
+    const std::string dir = sim::spooler::DriverDirectory("Windows NT x86");
+    WriteFile(dir + "\\UNIRES.DLL", "another driver's");
     sim::ui::AnswerMessageBox("Failed to add the driver", ui::id::Retry);
     RecordingDialog dialog;
     Install(dialog, 0, 2, [] { ChooseParallelRow(0); });
@@ -178,8 +206,9 @@ TEST_F(ReceiptInstallTest, AFailedDriverOffersRetryWhichLeavesReinstall) {
     EXPECT_TRUE(InstallEnabled());
     EXPECT_EQ(sim::ui::Control(D, IDC_PROGRESS)->position, 0);
     EXPECT_TRUE(sim::spooler::Printers().empty());
-    // Nothing of ours is left in the spooler's directory.
-    EXPECT_FALSE(Exists(sim::spooler::DriverDirectory("Windows NT x86") + "\\uniDRV.DLL"));
+    // Nothing of ours is left in the spooler's directory, and nothing that was there went.
+    EXPECT_FALSE(Exists(dir + "\\uniDRV.DLL"));
+    EXPECT_TRUE(Exists(dir + "\\UNIRES.DLL"));
 }
 
 TEST_F(ReceiptInstallTest, CancelOnTheDriverFailureClosesTheProgram) {
@@ -302,15 +331,44 @@ TEST_F(ReceiptInstallTest, ACancelledOrEmptyPortChoiceEndsTheAttemptWithInstallE
     }
 }
 
-TEST_F(ReceiptInstallTest, TcpipDialogRowNamesThePort) {
-    sim::spooler::AddPort({"IP_10.0.0.1", kTcpipMonitor, kTcpipMonitor});
-    sim::spooler::AddPort({"IP_10.0.0.2", kTcpipMonitor, kTcpipMonitor});
-    RecordingDialog dialog;
-    Install(dialog, 0, 3, [] {
-        sim::ui::SelectListRow(kTcpipDialog, IDC_PORT_LIST, 1);
-        sim::ui::Click(kTcpipDialog, IDC_PORTS_OK);
-    });
-    const auto printer = sim::spooler::FindPrinter("TR-210 Series");
-    ASSERT_TRUE(printer);
-    EXPECT_EQ(printer->port, "IP_10.0.0.2");
+// The printer goes on the port the chosen row shows, whichever list that port sits in.
+TEST_F(ReceiptInstallTest, ThePortDialogsRowNamesThePort) {
+    struct Case {
+        int portType;
+        std::vector<std::string> ports;  // in enumeration order; "*" marks a TCP/IP description
+        int row;
+        std::string port;
+    };
+    const std::vector<Case> cases = {
+        {3, {"IP_10.0.0.1*", "IP_10.0.0.2*"}, 1, "IP_10.0.0.2"},
+        {3, {"IP_10.0.0.1*", "USB003*", "IP_10.0.0.2*", "IP_10.0.0.3*"}, 2, "IP_10.0.0.2"},
+        {2, {"LPT1:", "LPT_NET*", "LPT2:", "LPT3:"}, 1, "LPT_NET"},
+        {2, {"LPT1:", "LPT_NET*", "LPT2:", "LPT3:"}, 2, "LPT2:"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        sim::Reset();
+        sim::ui::Reset();
+        SetUp();
+        for (const auto& port : sim::spooler::Ports()) {
+            sim::spooler::RemovePort(port.name);
+        }
+        for (const std::string& port : c.ports) {
+            if (port.back() == '*') {
+                sim::spooler::AddPort(
+                    {port.substr(0, port.size() - 1), kTcpipMonitor, kTcpipMonitor});
+            } else {
+                sim::spooler::AddPort({port, "Local Port", "Local Port"});
+            }
+        }
+        const int dialogId = c.portType == 3 ? kTcpipDialog : kParallelDialog;
+        RecordingDialog dialog;
+        Install(dialog, 0, c.portType, [&] {
+            sim::ui::SelectListRow(dialogId, IDC_PORT_LIST, c.row);
+            sim::ui::Click(dialogId, IDC_PORTS_OK);
+        });
+        const auto printer = sim::spooler::FindPrinter("TR-210 Series");
+        ASSERT_TRUE(printer);
+        EXPECT_EQ(printer->port, c.port);
+    }
 }

@@ -43,6 +43,9 @@ TEST_F(RestartServiceTest, RestartStopsThenStartsARunningService) {
     // Two pending states of 300 ms, polled with pauses: a few queries, not thousands.
     EXPECT_GE(sim::TotalSleep(), 600u);
     EXPECT_LT(sim::service::QueryCount(kSpooler), 30);
+    // One handle for the queries, one for the stop and the start.
+    EXPECT_EQ(sim::CallCount("OpenServiceA"), 2);
+    EXPECT_EQ(sim::CallCount("CloseServiceHandle"), 3);
     EXPECT_EQ(sim::service::OpenHandleCount(), 0);
 }
 
@@ -70,13 +73,37 @@ TEST_F(RestartServiceTest, AServiceThatNeverRunsEndsTheWaitAtItsBound) {
     EXPECT_EQ(sim::service::OpenHandleCount(), 0);
 }
 
-TEST_F(RestartServiceTest, AServiceThatWillNotStopIsNotStartedAndTheWaitEnds) {
-    sim::service::SetRefusesStop(kSpooler, true);
-    const sys::Dword before = sim::Now();
-    EXPECT_FALSE(Run(0));
-    EXPECT_LT(sim::Now() - before, install::kServiceWaitMs + 1000);
-    EXPECT_EQ(sim::service::StartRequests(kSpooler), 0);
-    EXPECT_EQ(reports, std::vector<std::string>{"Service status is unknown"});
+// The stop wait running out does not leave the service stopped: the start is asked for all the
+// same, refused while the service is still stopping (1056), and asked for again once it stopped.
+TEST_F(RestartServiceTest, AStopThatOutlastsItsWaitIsStillFollowedByAStart) {
+    struct Case {
+        const char* what;
+        sys::Dword stopTime;
+        bool refusesStop;
+        bool restarted;
+        State state;
+        int starts;
+    };
+    const Case cases[] = {
+        {"stops after 31 s", 31000, false, true, State::Running, 2},
+        {"never stops", 300, true, false, State::StopPending, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::Reset();
+        reports.clear();
+        sim::service::SetStopPendingTime(kSpooler, c.stopTime);
+        sim::service::SetRefusesStop(kSpooler, c.refusesStop);
+        const sys::Dword before = sim::Now();
+        EXPECT_EQ(Run(0), c.restarted);
+        EXPECT_LT(sim::Now() - before, 2 * install::kServiceWaitMs + 1000);
+        EXPECT_EQ(sim::service::GetState(kSpooler), c.state);
+        EXPECT_EQ(sim::service::StopRequests(kSpooler), 1);
+        EXPECT_EQ(sim::service::StartRequests(kSpooler), c.starts);
+        EXPECT_EQ(reports, c.restarted ? std::vector<std::string>{}
+                                       : std::vector<std::string>{"Service status is unknown"});
+        EXPECT_EQ(sim::service::OpenHandleCount(), 0);
+    }
 }
 
 TEST_F(RestartServiceTest, ADisabledServiceFailsAtOnceWithoutWaitingOutTheBound) {
@@ -94,9 +121,11 @@ TEST_F(RestartServiceTest, AFailedStatusQueryIsReportedOnceAndNothingIsStarted) 
     EXPECT_EQ(reports, std::vector<std::string>{"Service status is unknown"});
     EXPECT_EQ(sim::service::StartRequests(kSpooler), 0);
 
+    // An unknown state is not acted on: a stop now could not be followed by a start.
     reports.clear();
     EXPECT_FALSE(Run(0));
     EXPECT_EQ(reports, std::vector<std::string>{"Service status is unknown"});
+    EXPECT_EQ(sim::service::StopRequests(kSpooler), 0);
     EXPECT_EQ(sim::TotalSleep(), 0u);
     EXPECT_EQ(sim::service::OpenHandleCount(), 0);
 }
