@@ -2,6 +2,7 @@
 #include "app/InstallDialog.h"
 
 #include "app/Cleanup.h"
+#include "platform/Serial.h"
 #include "ports/PortTypeList.h"
 #include "res/resource.h"
 
@@ -11,15 +12,18 @@ const char* const kAppTitle = "Thermal Driver Setup";
 
 const unsigned kUpdateDataMessage = ui::RegisterWindowMessageA("MyUpdateData");
 
-// Long enough for the package to finish unpacking; closing never waits without end.
-constexpr sys::Dword kWorkerWaitMs = 60000;
-
 }  // namespace
 
 InstallDialog::InstallDialog() : ui::Dialog(IDD_INSTALL) {}
 
 InstallDialog::~InstallDialog() {
     closing_ = true;
+    // No bound: each step of the worker has its own, except the archiver's export, which
+    // cannot be interrupted; its files must still go once it has written them.
+    worker_.Wait(sys::wait::Infinite);
+    if (cleanupPending_) {
+        RemoveUnpackedFiles();
+    }
 }
 
 void InstallDialog::ShowStatus(const std::string& text) {
@@ -28,6 +32,11 @@ void InstallDialog::ShowStatus(const std::string& text) {
 }
 
 int InstallDialog::AppMessageBox(const std::string& text, unsigned flags) {
+    // The worker's box after the window has gone would stand alone: none is shown, and the
+    // answer is 0, as MessageBoxA gives for an owner window that no longer exists (1400).
+    if (closing_) {
+        return 0;
+    }
     return MessageBoxA(text, kAppTitle, flags);
 }
 
@@ -53,6 +62,7 @@ bool InstallDialog::OnInitDialog() {
     // Before the first click with nothing selected, the port type is the first row's.
     portType = 0;
     Refresh();
+    preparing_ = true;
     // Without a thread the preparation runs here: Install must become available either way.
     if (!worker_.Start([this] { RunWorker(); })) {
         RunWorker();
@@ -105,9 +115,13 @@ bool InstallDialog::OnMessage(unsigned message, ui::WParam wParam, ui::LParam lP
 
 void InstallDialog::OnDestroy() {
     ports::EndSerialSearch(*this);
-    // The worker may still be unpacking: let it finish, or the clean-up would race it.
     closing_ = true;
-    WaitForThread(worker_, kWorkerWaitMs);
+    // The window goes at once. A worker still preparing may be inside the archiver, whose
+    // export cannot be interrupted: its files are removed once it has ended (destructor).
+    if (preparing_) {
+        cleanupPending_ = true;
+        return;
+    }
     RemoveUnpackedFiles();
 }
 

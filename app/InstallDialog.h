@@ -18,6 +18,7 @@ class InstallDialog : public ui::Dialog {
     static constexpr std::uintptr_t kSerialTimer = 1;
 
     InstallDialog();
+    // Waits for the worker, then removes the unpacked files if the window went before it ended.
     ~InstallDialog() override;
 
     // The status-line convention: set statusText, then have the dialog's thread show it.
@@ -102,6 +103,10 @@ class InstallDialog : public ui::Dialog {
   private:
     int ReceiptModelCount() const;
 
+    // Set when the window goes: the worker then skips what is left of its preparation.
     std::atomic<bool> closing_{false};
-    sys::Thread worker_;  // last: it ends before any member it uses goes
+    // Whether the worker may still place files: the clean-up must not run beside it.
+    std::atomic<bool> preparing_{false};
+    bool cleanupPending_ = false;  // the window went while the worker prepared
+    sys::Thread worker_;           // last: it ends before any member it uses goes
 };

@@ -9,19 +9,20 @@
 
 void InstallDialog::RunWorker() {
     RestartService("Spooler", install::kStartOnly);
-    if (!closing_) {
-        EnumeratePorts();
+    // Once the window has gone, what is left is skipped: nothing would show its results.
+    for (void (InstallDialog::*step)() :
+         {&InstallDialog::EnumeratePorts, &InstallDialog::UnpackDriverPackage,
+          &InstallDialog::FillDriverCombo, &InstallDialog::ShowSystem}) {
+        if (closing_) {
+            break;
+        }
+        (this->*step)();
     }
+    // Before the button: once it is enabled, the window may close and clean up at once.
+    preparing_ = false;
     if (!closing_) {
-        UnpackDriverPackage();
+        installButton.EnableWindow(true);
     }
-    if (!closing_) {
-        FillDriverCombo();
-    }
-    if (!closing_) {
-        ShowSystem();
-    }
-    installButton.EnableWindow(true);
 }
 
 void InstallDialog::UnpackDriverPackage() {

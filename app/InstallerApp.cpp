@@ -6,5 +6,7 @@
 bool InstallerApp::InitInstance() {
     InstallDialog dialog;
     dialog.DoModal();
+    // The window has gone; the dialog's end waits for a preparation still under way and then
+    // removes what it unpacked.
     return false;
 }

@@ -2,6 +2,7 @@
 // message boxes and the synchronous cross-thread send. Both back ends implement Backend.h.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -145,7 +146,7 @@ class Dialog {
 
     std::intptr_t DoModal();
     void EndDialog(std::intptr_t result);
-    WindowHandle Handle() const { return handle_; }
+    WindowHandle Handle() const { return handle_.load(); }
     int TemplateId() const { return templateId_; }
 
     bool UpdateData(bool saveAndValidate);
@@ -185,7 +186,8 @@ class Dialog {
   private:
     int templateId_;
     WindowHandle owner_;
-    WindowHandle handle_ = nullptr;
+    // Atomic: other threads read it while DoModal clears it once the window has gone.
+    std::atomic<WindowHandle> handle_{nullptr};
 };
 
 }  // namespace ui

@@ -38,6 +38,11 @@ if build host; then
     stage "unit tests"
     ctest --preset host --timeout 600 </dev/null || failed+=("unit tests")
 fi
+# The suites that close the main window or the serial channel, again under ThreadSanitizer.
+if build host-tsan; then
+    stage "closing tests under ThreadSanitizer"
+    ctest --preset host-tsan --timeout 300 </dev/null || failed+=("ThreadSanitizer closing tests")
+fi
 stage "fuzz targets"
 bash tests/fuzz/run.sh </dev/null || failed+=("fuzz targets")
 win32_ok=0

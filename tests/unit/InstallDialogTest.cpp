@@ -9,6 +9,8 @@
 
 #include "app/InstallDialog.h"
 #include "catalog/ArchiveExtractor.h"
+#include "platform/Clock.h"
+#include "platform/Library.h"
 #include "platform/Thread.h"
 #include "res/resource.h"
 #include "tests/unit/SimFixture.h"
@@ -175,9 +177,11 @@ TEST_F(InstallDialogTest, CloseBoxCancelsAndRemovesTheUnpackedFiles) {
 
 TEST_F(InstallDialogTest, CancelBeforeThePackageWasUnpackedStillCleansUp) {
     WriteFile("C:\\Ticket\\x86\\old.GPD", "left from an earlier run");
-    InstallDialog dialog;
-    sim::ui::Click(D, ui::id::Cancel);
-    EXPECT_EQ(dialog.DoModal(), ui::id::Cancel);
+    {
+        InstallDialog dialog;
+        sim::ui::Click(D, ui::id::Cancel);
+        EXPECT_EQ(dialog.DoModal(), ui::id::Cancel);
+    }  // the worker may still prepare when the window goes: the clean-up follows its end
     EXPECT_FALSE(Exists("C:\\Ticket"));
 }
 
@@ -274,23 +278,37 @@ TEST_F(InstallDialogTest, ThePackageIsUnpackedAndItsCatalogueFillsTheList) {
 }
 #endif
 
-TEST_F(InstallDialogTest, ClosingWhileUnpackingCleansUpAfterTheExtractionEnds) {
-    // An archiver that writes part of the package to the private folder, holds the worker, and
-    // writes the rest when let go.
-    static std::mutex mu;
-    static std::condition_variable cv;
-    static bool release = false;
-    release = false;
+namespace {
+
+// Holds the worker until the main window has gone; true when it went. A closing that waits for
+// the worker would keep the window for ever: this gives up after 10 s.
+bool HoldUntilTheWindowHasGone() {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (sim::ui::IsOpen(D) && std::chrono::steady_clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return !sim::ui::IsOpen(D);
+}
+
+}  // namespace
+
+TEST_F(InstallDialogTest, ClosingWhileUnpackingEndsTheWindowAtOnceAndCleansUpAfterTheExtraction) {
+    // An archiver that writes part of the package to the private folder, holds the worker until
+    // the window has gone, then takes 61 s more on the clock, longer than any bound of ours, and
+    // writes the rest.
+    static std::atomic<bool> goneWhileExtracting;
+    static std::atomic<bool> partKept;
+    goneWhileExtracting = false;
+    partKept = false;
     sim::Module slow;
     slow.exports["SevenZip"] =
         reinterpret_cast<sys::ProcAddress>(+[](void*, const char*, char*, sys::Dword) -> int {
             const std::string staging = catalog::kStagingDir;
             WriteFile(staging + "\\DriverName.cfg", kCatalogue);
-            {
-                std::unique_lock lock(mu);
-                cv.wait(lock, [] { return release; });
-            }
-            // The rest of the package arrives after the window began to close.
+            goneWhileExtracting = HoldUntilTheWindowHasGone();
+            sys::Sleep(61000);
+            // A clean-up beside the extraction would have taken what was written before.
+            partKept = Exists(staging + "\\DriverName.cfg");
             WriteFile(staging + "\\Ticket\\x86\\TR240.GPD", "g");
             WriteFile(staging + "\\Barcode\\x86\\qlvMONNT.dll", "m");
             return 0;
@@ -304,21 +322,47 @@ TEST_F(InstallDialogTest, ClosingWhileUnpackingCleansUpAfterTheExtractionEnds) {
             D, [] { return Exists(std::string(catalog::kStagingDir) + "\\DriverName.cfg"); },
             "the archiver to write");
         sim::ui::Close(D);
-        // Let the extraction end only once the window had time to start closing: a clean-up
-        // that did not wait would run first and miss what the worker places afterwards.
-        std::thread releaser([] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            std::lock_guard lock(mu);
-            release = true;
-            cv.notify_all();
-        });
         EXPECT_EQ(dialog.DoModal(), ui::id::Cancel);
-        releaser.join();
     }
+    EXPECT_TRUE(goneWhileExtracting);
+    EXPECT_TRUE(partKept);
     EXPECT_FALSE(Exists("C:\\Ticket"));
     EXPECT_FALSE(Exists("C:\\Barcode"));
     EXPECT_FALSE(Exists("C:\\DriverName.cfg"));
     EXPECT_FALSE(Exists(catalog::kStagingDir));
+}
+
+// The window goes while the worker, detecting the system, still has a status to show: what it
+// sends then goes nowhere at once, and it reads the window's handle only atomically (the
+// host-tsan build sees a race otherwise).
+TEST_F(InstallDialogTest, AWorkerStillReportingWhenTheWindowGoesEndsWithoutIt) {
+    static std::atomic<bool> held;
+    static std::atomic<bool> gone;
+    held = false;
+    gone = false;
+    const auto isWow64 = sys::GetProcAddress(sys::GetModuleHandleA("kernel32"), "IsWow64Process");
+    const auto withIsWow64 = [](sys::ProcAddress address) {
+        sim::Module kernel32;
+        kernel32.needsFile = false;
+        kernel32.exports["IsWow64Process"] = address;
+        sim::RegisterModule("kernel32.dll", kernel32);
+    };
+    withIsWow64(reinterpret_cast<sys::ProcAddress>(+[](void*, int* wow64) -> int {
+        held = true;
+        gone = HoldUntilTheWindowHasGone();
+        *wow64 = 0;
+        return 1;
+    }));
+    {
+        InstallDialog dialog;
+        sim::ui::WaitUntil(
+            D, [] { return held.load(); }, "the worker to detect the system");
+        sim::ui::Close(D);
+        EXPECT_EQ(dialog.DoModal(), ui::id::Cancel);
+    }
+    withIsWow64(isWow64);  // kernel32 outlives the reset of the machine
+    EXPECT_TRUE(gone);
+    EXPECT_TRUE(sim::ui::MessageBoxes().empty());
 }
 
 namespace {
