@@ -49,6 +49,9 @@ std::vector<Flow> TraceFlows() {
         "receipt on parallel, port unknown once",
         [] { sim::FailCall("AddPrinterA", sys::err::UnknownPort, 1); },
         [](Outcome& o) { flows::InstallFlow(o, 0, 2, [] { installtest::ChooseParallelRow(0); }); });
+    add(
+        "receipt on parallel, Windows NT 4", [] { sim::SetVersion(2, 4, 0, 1381); },
+        [](Outcome& o) { flows::InstallFlow(o, 0, 2, [] { installtest::ChooseParallelRow(0); }); });
     auto serial = [](const std::vector<std::string>& ports, std::function<void()> nested) {
         return [ports, nested](Outcome& o) {
             flows::InDialog(
