@@ -245,7 +245,8 @@ std::string Of(const sys::DCB* d) {
                    {"outX", D(d->fOutX)},
                    {"inX", D(d->fInX)},
                    {"rts", D(d->fRtsControl)},
-                   {"abortOnError", D(d->fAbortOnError)}});
+                   {"abortOnError", D(d->fAbortOnError)},
+                   {"evtChar", D(static_cast<unsigned char>(d->EvtChar))}});
 }
 
 std::string Of(const sys::DRIVER_INFO_3* i) {

@@ -618,6 +618,12 @@ void EndDialog(WindowHandle dialog, std::intptr_t result) {
 }
 
 LResult Send(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    if (message < 0xC000) {  // a registered message's number depends on the order of registration
+        tr::Note("SendMessageA", [&] {
+            return tr::Args(tr::H(window), tr::Hex(message), std::to_string(wParam),
+                            std::to_string(lParam));
+        });
+    }
     return OnOwnerThread(window, [window, message, wParam, lParam]() -> LResult {
         std::shared_ptr<Window> w;
         {
