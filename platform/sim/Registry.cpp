@@ -491,7 +491,7 @@ Dword RegOpenKeyExA(KeyHandle key, const char* subKey, Dword options, Dword acce
     });
     const Dword code = trace.Code(untraced::RegOpenKeyExA(key, subKey, options, access, result));
     if (code == err::Success) {
-        tr::Name(*result, tr::H(key) + "\\" + (subKey ? subKey : ""));
+        tr::Name(*result, [&] { return tr::H(key) + "\\" + (subKey ? subKey : ""); });
     }
     return code;
 }
@@ -506,7 +506,7 @@ Dword RegCreateKeyExA(KeyHandle key, const char* subKey, Dword reserved, char* c
     const Dword code = trace.Code(untraced::RegCreateKeyExA(
         key, subKey, reserved, className, options, access, security, result, disposition));
     if (code == err::Success) {
-        tr::Name(*result, tr::H(key) + "\\" + (subKey ? subKey : ""));
+        tr::Name(*result, [&] { return tr::H(key) + "\\" + (subKey ? subKey : ""); });
         trace.Out([=] { return disposition ? "disposition=" + std::to_string(*disposition) : ""; });
     }
     return code;

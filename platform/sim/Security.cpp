@@ -112,7 +112,7 @@ int OpenProcessToken(void* process, Dword desiredAccess, TokenHandle* token) {
         std::lock_guard lock(T().mu);
         T().handles.erase(reinterpret_cast<std::uintptr_t>(self));
     });
-    sim::trace::Name(handle, "token");
+    sim::trace::Name(handle, [] { return "token"; });
     std::lock_guard lock(T().mu);
     T().handles[reinterpret_cast<std::uintptr_t>(handle)] = desiredAccess;
     *token = handle;

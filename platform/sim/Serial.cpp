@@ -762,7 +762,7 @@ void* CreateFileA(const char* name, Dword access, Dword shareMode, void* /*secur
     }
     (void)access;
     void* handle = sim::detail::NewHandle(sim::detail::HandleKind::SerialPort, ClosePort);
-    tr::Name(handle, tr::Q(name));
+    tr::Name(handle, [&] { return tr::Q(name); });
     Port port;
     port.number = *number;
     port.overlapped = (flags & comm::FlagOverlapped) != 0;
@@ -1118,7 +1118,7 @@ void* CreateEventA(void* /*security*/, int manualReset, int initialState, const 
         }
     }
     void* handle = sim::detail::NewHandle(sim::detail::HandleKind::Event, CloseEvent);
-    tr::Name(handle, tr::Ordinal("event"));
+    tr::Name(handle, [] { return tr::Ordinal("event"); });
     S().events[handle] = object;
     return handle;
 }

@@ -174,8 +174,9 @@ Service* ServiceFor(sys::ServiceHandle handle, ScHandleRecord** record = nullptr
 sys::ServiceHandle NewHandle(ScHandleRecord record) {
     const std::uintptr_t value = S().nextHandle;
     S().nextHandle += 8;
-    sim::trace::Name(reinterpret_cast<void*>(value),
-                     record.manager ? "SCM" : "service " + sim::trace::Q(record.service));
+    sim::trace::Name(reinterpret_cast<void*>(value), [&] {
+        return record.manager ? "SCM" : "service " + sim::trace::Q(record.service);
+    });
     S().handles[value] = std::move(record);
     return reinterpret_cast<sys::ServiceHandle>(value);
 }

@@ -131,7 +131,7 @@ int HandlesOf(const PrinterObject& printer) {
 sys::PrinterHandle NewHandle(std::shared_ptr<PrinterObject> printer, Dword access) {
     S().lastHandle += 8;
     auto handle = reinterpret_cast<sys::PrinterHandle>(S().lastHandle);
-    sim::trace::Name(handle, "printer " + sim::trace::Q(printer->record.name));
+    sim::trace::Name(handle, [&] { return "printer " + sim::trace::Q(printer->record.name); });
     S().handles[handle] = OpenHandle{std::move(printer), access};
     return handle;
 }

@@ -176,12 +176,9 @@ std::string H(const void* handle) {
     return it == R().names.end() ? "?" : it->second;
 }
 
-std::string Name(const void* handle, const std::string& name) {
-    if (On() && handle != nullptr) {
-        std::lock_guard lock(R().mu);
-        R().names[handle] = name;
-    }
-    return name;
+void NameAs(const void* handle, const std::string& name) {
+    std::lock_guard lock(R().mu);
+    R().names[handle] = name;
 }
 
 std::string Ordinal(const char* kind) {

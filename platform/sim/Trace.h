@@ -92,8 +92,14 @@ std::string Q(const std::string& text);
 std::string Hex(sys::Dword value);
 std::string Bytes(const void* data, sys::Dword size);
 std::string H(const void* handle);
-// Names a handle the back end just made; the name is also returned.
-std::string Name(const void* handle, const std::string& name);
+// Names a handle the back end just made, by what `name()` returns (made only while recording).
+void NameAs(const void* handle, const std::string& name);
+template <class F>
+void Name(const void* handle, F&& name) {
+    if (On() && handle != nullptr) {
+        NameAs(handle, name());
+    }
+}
 // A per-thread ordinal for handles that have no name of their own ("event t1.2").
 std::string Ordinal(const char* kind);
 

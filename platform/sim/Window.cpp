@@ -574,7 +574,7 @@ std::intptr_t RunModal(Dialog& dialog, int templateId, WindowHandle owner) {
             return -1;
         }
         w->handle = reinterpret_cast<WindowHandle>(S().nextHandle);
-        tr::Name(w->handle, "dialog " + std::to_string(templateId));
+        tr::Name(w->handle, [&] { return "dialog " + std::to_string(templateId); });
         S().nextHandle += 0x10;
         S().open[w->handle] = w;
         S().latest[templateId] = w;
@@ -1137,7 +1137,7 @@ namespace sim::detail {
 void NameOpenWindows() {
     std::lock_guard lock(S().mu);
     for (const auto& [handle, w] : S().open) {
-        sim::trace::Name(handle, "dialog " + std::to_string(w->templateId));
+        sim::trace::Name(handle, [&] { return "dialog " + std::to_string(w->templateId); });
     }
 }
 
