@@ -65,7 +65,8 @@ void ResetHandles() {
 namespace sys {
 
 int CloseHandle(void* handle) {
-    sim::trace::Call trace("CloseHandle", [&] { return sim::trace::H(handle); });
+    sim::trace::Call trace("CloseHandle",
+                           [&] { return sim::trace::H(sim::trace::Kind::Kernel, handle); });
     sim::CountCall("CloseHandle");
     if (sim::ShouldFail("CloseHandle")) {
         return 0;

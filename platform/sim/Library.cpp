@@ -109,7 +109,8 @@ ModuleHandle LoadLibraryA(const std::string& name) {
 
 ProcAddress GetProcAddress(ModuleHandle module, const char* name) {
     sim::trace::Call trace("GetProcAddress", [&] {
-        return sim::trace::Args(sim::trace::H(module), sim::trace::Q(name));
+        return sim::trace::Args(sim::trace::H(sim::trace::Kind::Module, module),
+                                sim::trace::Q(name));
     });
     sim::CountCall("GetProcAddress");
     if (module == nullptr || sim::ShouldFail("GetProcAddress")) {
@@ -131,7 +132,8 @@ ProcAddress GetProcAddress(ModuleHandle module, const char* name) {
 }
 
 bool FreeLibrary(ModuleHandle module) {
-    sim::trace::Call trace("FreeLibrary", [&] { return sim::trace::H(module); });
+    sim::trace::Call trace("FreeLibrary",
+                           [&] { return sim::trace::H(sim::trace::Kind::Module, module); });
     sim::CountCall("FreeLibrary");
     if (module == nullptr) {
         SetLastError(err::InvalidHandle);

@@ -487,11 +487,13 @@ Dword RegCloseKey(KeyHandle key) {
 Dword RegOpenKeyExA(KeyHandle key, const char* subKey, Dword options, Dword access,
                     KeyHandle* result) {
     tr::Call trace("RegOpenKeyExA", [&] {
-        return tr::Args(tr::H(key), tr::Q(subKey), tr::Hex(options), tr::Hex(access));
+        return tr::Args(tr::H(tr::Kind::Key, key), tr::Q(subKey), tr::Hex(options),
+                        tr::Hex(access));
     });
     const Dword code = trace.Code(untraced::RegOpenKeyExA(key, subKey, options, access, result));
     if (code == err::Success) {
-        tr::Name(*result, [&] { return tr::H(key) + "\\" + (subKey ? subKey : ""); });
+        tr::Name(tr::Kind::Key, *result,
+                 [&] { return tr::H(tr::Kind::Key, key) + "\\" + (subKey ? subKey : ""); });
     }
     return code;
 }
@@ -500,13 +502,14 @@ Dword RegCreateKeyExA(KeyHandle key, const char* subKey, Dword reserved, char* c
                       Dword options, Dword access, const SECURITY_ATTRIBUTES* security,
                       KeyHandle* result, Dword* disposition) {
     tr::Call trace("RegCreateKeyExA", [&] {
-        return tr::Args(tr::H(key), tr::Q(subKey), tr::Q(className), tr::Hex(options),
-                        tr::Hex(access), tr::Of(security));
+        return tr::Args(tr::H(tr::Kind::Key, key), tr::Q(subKey), tr::Q(className),
+                        tr::Hex(options), tr::Hex(access), tr::Of(security));
     });
     const Dword code = trace.Code(untraced::RegCreateKeyExA(
         key, subKey, reserved, className, options, access, security, result, disposition));
     if (code == err::Success) {
-        tr::Name(*result, [&] { return tr::H(key) + "\\" + (subKey ? subKey : ""); });
+        tr::Name(tr::Kind::Key, *result,
+                 [&] { return tr::H(tr::Kind::Key, key) + "\\" + (subKey ? subKey : ""); });
         trace.Out([=] { return disposition ? "disposition=" + std::to_string(*disposition) : ""; });
     }
     return code;
@@ -515,7 +518,7 @@ Dword RegCreateKeyExA(KeyHandle key, const char* subKey, Dword reserved, char* c
 Dword RegQueryValueExA(KeyHandle key, const char* valueName, Dword* reserved, Dword* type,
                        std::uint8_t* data, Dword* dataSize) {
     tr::Call trace("RegQueryValueExA", [&] {
-        return tr::Args(tr::H(key), tr::Q(valueName), data ? "buffer" : "null",
+        return tr::Args(tr::H(tr::Kind::Key, key), tr::Q(valueName), data ? "buffer" : "null",
                         dataSize ? std::to_string(*dataSize) : "null");
     });
     trace.Out([=] { return dataSize ? "size=" + std::to_string(*dataSize) : std::string(); });
@@ -525,7 +528,7 @@ Dword RegQueryValueExA(KeyHandle key, const char* valueName, Dword* reserved, Dw
 Dword RegSetValueExA(KeyHandle key, const char* valueName, Dword reserved, Dword type,
                      const std::uint8_t* data, Dword dataSize) {
     tr::Call trace("RegSetValueExA", [&] {
-        return tr::Args(tr::H(key), tr::Q(valueName), std::to_string(type),
+        return tr::Args(tr::H(tr::Kind::Key, key), tr::Q(valueName), std::to_string(type),
                         tr::Bytes(data, dataSize), std::to_string(dataSize));
     });
     return trace.Code(untraced::RegSetValueExA(key, valueName, reserved, type, data, dataSize));
@@ -534,7 +537,7 @@ Dword RegSetValueExA(KeyHandle key, const char* valueName, Dword reserved, Dword
 Dword RegEnumValueA(KeyHandle key, Dword index, char* valueName, Dword* valueNameSize,
                     Dword* reserved, Dword* type, std::uint8_t* data, Dword* dataSize) {
     tr::Call trace("RegEnumValueA", [&] {
-        return tr::Args(tr::H(key), std::to_string(index),
+        return tr::Args(tr::H(tr::Kind::Key, key), std::to_string(index),
                         valueNameSize ? std::to_string(*valueNameSize) : "null",
                         dataSize ? std::to_string(*dataSize) : "null");
     });
@@ -543,7 +546,7 @@ Dword RegEnumValueA(KeyHandle key, Dword index, char* valueName, Dword* valueNam
 }
 
 Dword RegCloseKey(KeyHandle key) {
-    tr::Call trace("RegCloseKey", [&] { return tr::H(key); });
+    tr::Call trace("RegCloseKey", [&] { return tr::H(tr::Kind::Key, key); });
     return trace.Code(untraced::RegCloseKey(key));
 }
 

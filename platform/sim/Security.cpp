@@ -112,7 +112,7 @@ int OpenProcessToken(void* process, Dword desiredAccess, TokenHandle* token) {
         std::lock_guard lock(T().mu);
         T().handles.erase(reinterpret_cast<std::uintptr_t>(self));
     });
-    sim::trace::Name(handle, [] { return "token"; });
+    sim::trace::Name(sim::trace::Kind::Kernel, handle, [] { return "token"; });
     std::lock_guard lock(T().mu);
     T().handles[reinterpret_cast<std::uintptr_t>(handle)] = desiredAccess;
     *token = handle;
@@ -141,8 +141,9 @@ int AdjustTokenPrivileges(TokenHandle token, int disableAll, const TOKEN_PRIVILE
                           Dword bufferLength, TOKEN_PRIVILEGES* previousState,
                           Dword* returnLength) {
     sim::trace::Call trace("AdjustTokenPrivileges", [&] {
-        return sim::trace::Args(sim::trace::H(token), std::to_string(disableAll),
-                                sim::trace::Of(newState), std::to_string(bufferLength));
+        return sim::trace::Args(sim::trace::H(sim::trace::Kind::Kernel, token),
+                                std::to_string(disableAll), sim::trace::Of(newState),
+                                std::to_string(bufferLength));
     });
     if (Injected("AdjustTokenPrivileges")) {
         return 0;

@@ -762,7 +762,7 @@ void* CreateFileA(const char* name, Dword access, Dword shareMode, void* /*secur
     }
     (void)access;
     void* handle = sim::detail::NewHandle(sim::detail::HandleKind::SerialPort, ClosePort);
-    tr::Name(handle, [&] { return tr::Q(name); });
+    tr::Name(tr::Kind::Kernel, handle, [&] { return tr::Q(name); });
     Port port;
     port.number = *number;
     port.overlapped = (flags & comm::FlagOverlapped) != 0;
@@ -774,13 +774,15 @@ void* CreateFileA(const char* name, Dword access, Dword shareMode, void* /*secur
 
 int SetupComm(void* file, Dword inQueue, Dword outQueue) {
     tr::Call trace("SetupComm", [&] {
-        return tr::Args(tr::H(file), std::to_string(inQueue), std::to_string(outQueue));
+        return tr::Args(tr::H(tr::Kind::Kernel, file), std::to_string(inQueue),
+                        std::to_string(outQueue));
     });
     return OnPort("SetupComm", file, &kNoRecord, [](Port&) { return 1; });
 }
 
 int SetCommTimeouts(void* file, const COMMTIMEOUTS* timeouts) {
-    tr::Call trace("SetCommTimeouts", [&] { return tr::Args(tr::H(file), tr::Of(timeouts)); });
+    tr::Call trace("SetCommTimeouts",
+                   [&] { return tr::Args(tr::H(tr::Kind::Kernel, file), tr::Of(timeouts)); });
     return OnPort("SetCommTimeouts", file, timeouts, [timeouts](Port& port) {
         port.timeouts = *timeouts;
         return 1;
@@ -788,7 +790,8 @@ int SetCommTimeouts(void* file, const COMMTIMEOUTS* timeouts) {
 }
 
 int SetCommMask(void* file, Dword mask) {
-    tr::Call trace("SetCommMask", [&] { return tr::Args(tr::H(file), tr::Hex(mask)); });
+    tr::Call trace("SetCommMask",
+                   [&] { return tr::Args(tr::H(tr::Kind::Kernel, file), tr::Hex(mask)); });
     return OnPort("SetCommMask", file, &kNoRecord, [mask](Port& port) {
         // A new mask ends a pending WaitCommEvent with no events, and forgets what fired before.
         if (port.wait) {
@@ -806,7 +809,7 @@ int SetCommMask(void* file, Dword mask) {
 }
 
 int GetCommMask(void* file, Dword* mask) {
-    tr::Call trace("GetCommMask", [&] { return tr::H(file); });
+    tr::Call trace("GetCommMask", [&] { return tr::H(tr::Kind::Kernel, file); });
     return OnPort("GetCommMask", file, mask, [mask](Port& port) {
         *mask = port.mask;
         return 1;
@@ -814,7 +817,7 @@ int GetCommMask(void* file, Dword* mask) {
 }
 
 int GetCommState(void* file, DCB* dcb) {
-    tr::Call trace("GetCommState", [&] { return tr::H(file); });
+    tr::Call trace("GetCommState", [&] { return tr::H(tr::Kind::Kernel, file); });
     return OnPort("GetCommState", file, dcb, [dcb](Port& port) {
         *dcb = S().devices[port.number].dcb;
         dcb->DCBlength = sizeof(DCB);
@@ -841,7 +844,8 @@ int BuildCommDCBA(const char* definition, DCB* dcb) {
 }
 
 int SetCommState(void* file, DCB* dcb) {
-    tr::Call trace("SetCommState", [&] { return tr::Args(tr::H(file), tr::Of(dcb)); });
+    tr::Call trace("SetCommState",
+                   [&] { return tr::Args(tr::H(tr::Kind::Kernel, file), tr::Of(dcb)); });
     return OnPort("SetCommState", file, dcb, [dcb](Port& port) {
         // 87 for settings the line cannot take (DCB's documented ranges): 5 data bits with 2
         // stop bits, 6 to 8 with one and a half, no rate, the same XON and XOFF characters with
@@ -861,7 +865,8 @@ int SetCommState(void* file, DCB* dcb) {
 }
 
 int PurgeComm(void* file, Dword flags) {
-    tr::Call trace("PurgeComm", [&] { return tr::Args(tr::H(file), tr::Hex(flags)); });
+    tr::Call trace("PurgeComm",
+                   [&] { return tr::Args(tr::H(tr::Kind::Kernel, file), tr::Hex(flags)); });
     return OnPort("PurgeComm", file, &kNoRecord, [flags](Port& port) {
         if ((flags & ~Dword{0xF}) != 0) {
             SetLastError(err::InvalidParameter);
@@ -890,7 +895,8 @@ int PurgeComm(void* file, Dword flags) {
 
 int WaitCommEvent(void* file, Dword* events, OVERLAPPED* overlapped) {
     tr::Call trace("WaitCommEvent", [&] {
-        return tr::Args(tr::H(file), overlapped ? tr::H(overlapped->hEvent) : "null");
+        return tr::Args(tr::H(tr::Kind::Kernel, file),
+                        overlapped ? tr::H(tr::Kind::Kernel, overlapped->hEvent) : "null");
     });
     if (Injected("WaitCommEvent")) {
         return 0;
@@ -943,7 +949,7 @@ int WaitCommEvent(void* file, Dword* events, OVERLAPPED* overlapped) {
 }
 
 int ClearCommError(void* file, Dword* errors, COMSTAT* status) {
-    tr::Call trace("ClearCommError", [&] { return tr::H(file); });
+    tr::Call trace("ClearCommError", [&] { return tr::H(tr::Kind::Kernel, file); });
     return OnPort("ClearCommError", file, &kNoRecord, [errors, status](Port& port) {
         if (errors != nullptr) {
             *errors = 0;
@@ -958,8 +964,8 @@ int ClearCommError(void* file, Dword* errors, COMSTAT* status) {
 
 int ReadFile(void* file, void* buffer, Dword size, Dword* read, OVERLAPPED* overlapped) {
     tr::Call trace("ReadFile", [&] {
-        return tr::Args(tr::H(file), std::to_string(size),
-                        overlapped ? tr::H(overlapped->hEvent) : "null");
+        return tr::Args(tr::H(tr::Kind::Kernel, file), std::to_string(size),
+                        overlapped ? tr::H(tr::Kind::Kernel, overlapped->hEvent) : "null");
     });
     if (Injected("ReadFile")) {
         return 0;
@@ -1029,8 +1035,8 @@ int ReadFile(void* file, void* buffer, Dword size, Dword* read, OVERLAPPED* over
 
 int WriteFile(void* file, const void* buffer, Dword size, Dword* written, OVERLAPPED* overlapped) {
     tr::Call trace("WriteFile", [&] {
-        return tr::Args(tr::H(file), tr::Bytes(buffer, size),
-                        overlapped ? tr::H(overlapped->hEvent) : "null");
+        return tr::Args(tr::H(tr::Kind::Kernel, file), tr::Bytes(buffer, size),
+                        overlapped ? tr::H(tr::Kind::Kernel, overlapped->hEvent) : "null");
     });
     if (Injected("WriteFile")) {
         return 0;
@@ -1065,7 +1071,8 @@ int WriteFile(void* file, const void* buffer, Dword size, Dword* written, OVERLA
 
 int GetOverlappedResult(void* file, OVERLAPPED* overlapped, Dword* transferred, int wait) {
     tr::Call trace("GetOverlappedResult", [&] {
-        return tr::Args(tr::H(file), overlapped ? tr::H(overlapped->hEvent) : "null",
+        return tr::Args(tr::H(tr::Kind::Kernel, file),
+                        overlapped ? tr::H(tr::Kind::Kernel, overlapped->hEvent) : "null",
                         std::to_string(wait));
     });
     if (Injected("GetOverlappedResult")) {
@@ -1118,7 +1125,7 @@ void* CreateEventA(void* /*security*/, int manualReset, int initialState, const 
         }
     }
     void* handle = sim::detail::NewHandle(sim::detail::HandleKind::Event, CloseEvent);
-    tr::Name(handle, [] { return tr::Ordinal("event"); });
+    tr::Name(tr::Kind::Kernel, handle, [] { return tr::Ordinal("event"); });
     S().events[handle] = object;
     return handle;
 }
@@ -1146,18 +1153,19 @@ int Signal(const char* call, void* event, bool signalled) {
 }  // namespace
 
 int SetEvent(void* event) {
-    tr::Call trace("SetEvent", [&] { return tr::H(event); });
+    tr::Call trace("SetEvent", [&] { return tr::H(tr::Kind::Kernel, event); });
     return Signal("SetEvent", event, true);
 }
 
 int ResetEvent(void* event) {
-    tr::Call trace("ResetEvent", [&] { return tr::H(event); });
+    tr::Call trace("ResetEvent", [&] { return tr::H(tr::Kind::Kernel, event); });
     return Signal("ResetEvent", event, false);
 }
 
 Dword WaitForMultipleObjects(Dword count, void* const* handles, int waitAll, Dword milliseconds) {
     tr::Call trace("WaitForMultipleObjects", [&] {
-        return tr::Args(std::to_string(count), handles && count > 0 ? tr::H(handles[0]) : "null",
+        return tr::Args(std::to_string(count),
+                        handles && count > 0 ? tr::H(tr::Kind::Kernel, handles[0]) : "null",
                         std::to_string(waitAll), std::to_string(milliseconds));
     });
     if (Injected("WaitForMultipleObjects")) {
@@ -1223,8 +1231,9 @@ Dword WaitForMultipleObjects(Dword count, void* const* handles, int waitAll, Dwo
 }
 
 Dword WaitForSingleObject(void* handle, Dword milliseconds) {
-    tr::Call trace("WaitForSingleObject",
-                   [&] { return tr::Args(tr::H(handle), std::to_string(milliseconds)); });
+    tr::Call trace("WaitForSingleObject", [&] {
+        return tr::Args(tr::H(tr::Kind::Kernel, handle), std::to_string(milliseconds));
+    });
     if (Injected("WaitForSingleObject")) {
         return wait::Failed;
     }

@@ -174,7 +174,7 @@ Service* ServiceFor(sys::ServiceHandle handle, ScHandleRecord** record = nullptr
 sys::ServiceHandle NewHandle(ScHandleRecord record) {
     const std::uintptr_t value = S().nextHandle;
     S().nextHandle += 8;
-    sim::trace::Name(reinterpret_cast<void*>(value), [&] {
+    sim::trace::Name(sim::trace::Kind::Service, reinterpret_cast<void*>(value), [&] {
         return record.manager ? "SCM" : "service " + sim::trace::Q(record.service);
     });
     S().handles[value] = std::move(record);
@@ -229,8 +229,9 @@ ServiceHandle OpenSCManagerA(const char* /*machineName*/, const char* databaseNa
 }
 
 ServiceHandle OpenServiceA(ServiceHandle manager, const char* serviceName, Dword access) {
-    tr::Call trace("OpenServiceA",
-                   [&] { return tr::Args(tr::H(manager), tr::Q(serviceName), tr::Hex(access)); });
+    tr::Call trace("OpenServiceA", [&] {
+        return tr::Args(tr::H(tr::Kind::Service, manager), tr::Q(serviceName), tr::Hex(access));
+    });
     if (Injected("OpenServiceA")) {
         return nullptr;
     }
@@ -277,7 +278,7 @@ int OnService(const char* call, ServiceHandle service, F f) {
 }  // namespace
 
 int QueryServiceStatus(ServiceHandle service, SERVICE_STATUS* status) {
-    tr::Call trace("QueryServiceStatus", [&] { return tr::H(service); });
+    tr::Call trace("QueryServiceStatus", [&] { return tr::H(tr::Kind::Service, service); });
     trace.Out([=] { return tr::Of(status); });
     return OnService("QueryServiceStatus", service, [status](Service& target, auto& record) {
         ++target.queries;
@@ -296,8 +297,9 @@ int QueryServiceStatus(ServiceHandle service, SERVICE_STATUS* status) {
 }
 
 int ControlService(ServiceHandle service, Dword control, SERVICE_STATUS* status) {
-    tr::Call trace("ControlService",
-                   [&] { return tr::Args(tr::H(service), std::to_string(control)); });
+    tr::Call trace("ControlService", [&] {
+        return tr::Args(tr::H(tr::Kind::Service, service), std::to_string(control));
+    });
     trace.Out([=] { return tr::Of(status); });
     return OnService("ControlService", service, [control, status](Service& target, auto& record) {
         if (control != svc::ControlStop && control != kControlInterrogate) {
@@ -334,7 +336,9 @@ int ControlService(ServiceHandle service, Dword control, SERVICE_STATUS* status)
 }
 
 int StartServiceA(ServiceHandle service, Dword argc, const char** /*argv*/) {
-    tr::Call trace("StartServiceA", [&] { return tr::Args(tr::H(service), std::to_string(argc)); });
+    tr::Call trace("StartServiceA", [&] {
+        return tr::Args(tr::H(tr::Kind::Service, service), std::to_string(argc));
+    });
     return OnService("StartServiceA", service, [](Service& target, auto& record) {
         ++target.starts;
         if ((record.granted & svc::Start) == 0) {
@@ -362,7 +366,7 @@ int StartServiceA(ServiceHandle service, Dword argc, const char** /*argv*/) {
 }
 
 int CloseServiceHandle(ServiceHandle handle) {
-    tr::Call trace("CloseServiceHandle", [&] { return tr::H(handle); });
+    tr::Call trace("CloseServiceHandle", [&] { return tr::H(tr::Kind::Service, handle); });
     if (Injected("CloseServiceHandle")) {
         return 0;
     }

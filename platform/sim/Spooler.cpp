@@ -131,7 +131,8 @@ int HandlesOf(const PrinterObject& printer) {
 sys::PrinterHandle NewHandle(std::shared_ptr<PrinterObject> printer, Dword access) {
     S().lastHandle += 8;
     auto handle = reinterpret_cast<sys::PrinterHandle>(S().lastHandle);
-    sim::trace::Name(handle, [&] { return "printer " + sim::trace::Q(printer->record.name); });
+    sim::trace::Name(sim::trace::Kind::Printer, handle,
+                     [&] { return "printer " + sim::trace::Q(printer->record.name); });
     S().handles[handle] = OpenHandle{std::move(printer), access};
     return handle;
 }
@@ -731,7 +732,7 @@ int OpenPrinterA(const char* printerName, PrinterHandle* handle, const PRINTER_D
 
 int SetPrinterA(PrinterHandle printer, Dword level, std::uint8_t* info, Dword command) {
     tr::Call trace("SetPrinterA", [&] {
-        return tr::Args(tr::H(printer), std::to_string(level),
+        return tr::Args(tr::H(tr::Kind::Printer, printer), std::to_string(level),
                         level == 2 ? tr::Of(reinterpret_cast<const PRINTER_INFO_2*>(info))
                                    : tr::Q(info == nullptr ? nullptr : "?"),
                         std::to_string(command));
@@ -765,7 +766,7 @@ int SetPrinterA(PrinterHandle printer, Dword level, std::uint8_t* info, Dword co
 }
 
 int DeletePrinter(PrinterHandle printer) {
-    tr::Call trace("DeletePrinter", [&] { return tr::H(printer); });
+    tr::Call trace("DeletePrinter", [&] { return tr::H(tr::Kind::Printer, printer); });
     sim::CountCall("DeletePrinter");
     if (sim::ShouldFail("DeletePrinter")) {
         return 0;
@@ -795,7 +796,7 @@ int DeletePrinter(PrinterHandle printer) {
 }
 
 int ClosePrinter(PrinterHandle printer) {
-    tr::Call trace("ClosePrinter", [&] { return tr::H(printer); });
+    tr::Call trace("ClosePrinter", [&] { return tr::H(tr::Kind::Printer, printer); });
     sim::CountCall("ClosePrinter");
     if (sim::ShouldFail("ClosePrinter")) {
         return 0;
@@ -930,7 +931,8 @@ int EnumPortsA(const char* /*server*/, Dword level, std::uint8_t* buffer, Dword 
 }
 
 int AddPortA(const char* /*server*/, WindowHandle window, const char* monitorName) {
-    tr::Call trace("AddPortA", [&] { return tr::Args(tr::H(window), tr::Q(monitorName)); });
+    tr::Call trace("AddPortA",
+                   [&] { return tr::Args(tr::H(tr::Kind::Window, window), tr::Q(monitorName)); });
     sim::CountCall("AddPortA");
     if (sim::ShouldFail("AddPortA")) {
         return 0;
@@ -968,7 +970,8 @@ int AddPortA(const char* /*server*/, WindowHandle window, const char* monitorNam
 }
 
 int ConfigurePortA(const char* /*server*/, WindowHandle window, const char* portName) {
-    tr::Call trace("ConfigurePortA", [&] { return tr::Args(tr::H(window), tr::Q(portName)); });
+    tr::Call trace("ConfigurePortA",
+                   [&] { return tr::Args(tr::H(tr::Kind::Window, window), tr::Q(portName)); });
     sim::CountCall("ConfigurePortA");
     if (sim::ShouldFail("ConfigurePortA")) {
         return 0;
@@ -992,7 +995,8 @@ int ConfigurePortA(const char* /*server*/, WindowHandle window, const char* port
 }
 
 int DeletePortA(const char* /*server*/, WindowHandle window, const char* portName) {
-    tr::Call trace("DeletePortA", [&] { return tr::Args(tr::H(window), tr::Q(portName)); });
+    tr::Call trace("DeletePortA",
+                   [&] { return tr::Args(tr::H(tr::Kind::Window, window), tr::Q(portName)); });
     sim::CountCall("DeletePortA");
     if (sim::ShouldFail("DeletePortA")) {
         return 0;

@@ -25,7 +25,7 @@ constexpr sys::Dword kUntouched = 0x7E57C0DE;
 struct Record {
     std::mutex mu;
     std::map<int, std::vector<std::string>> lines;  // by thread tag
-    std::map<const void*, std::string> names;
+    std::map<std::pair<Kind, const void*>, std::string> names;
     std::map<std::pair<int, std::string>, int> ordinals;
     std::atomic<int> threads{0};
     int base = 0;  // threads made before the recording started
@@ -46,11 +46,11 @@ std::string Tag(int tag) {
 }  // namespace
 
 void Start() {
-    std::vector<std::pair<const void*, std::string>> modules;
+    std::vector<std::pair<std::pair<Kind, const void*>, std::string>> modules;
     {
         std::lock_guard lock(detail::M().mu);
         for (const auto& [name, record] : detail::M().modules) {
-            modules.emplace_back(&record, Q(name));
+            modules.push_back({{Kind::Module, &record}, Q(name)});
         }
     }
     {
@@ -59,9 +59,9 @@ void Start() {
         R().names.clear();
         R().ordinals.clear();
         R().base = R().threads;
-        R().names[sys::HkeyLocalMachine()] = "HKLM";
-        R().names[sys::HkeyCurrentUser()] = "HKCU";
-        R().names[sys::HkeyCurrentConfig()] = "HKCC";
+        R().names[{Kind::Key, sys::HkeyLocalMachine()}] = "HKLM";
+        R().names[{Kind::Key, sys::HkeyCurrentUser()}] = "HKCU";
+        R().names[{Kind::Key, sys::HkeyCurrentConfig()}] = "HKCC";
         R().names.insert(modules.begin(), modules.end());
         recording = true;
     }
@@ -167,18 +167,18 @@ std::string Bytes(const void* data, sys::Dword size) {
     return data == nullptr ? "null" : Q(std::string(static_cast<const char*>(data), size));
 }
 
-std::string H(const void* handle) {
+std::string H(Kind kind, const void* handle) {
     if (handle == nullptr) {
         return "null";
     }
     std::lock_guard lock(R().mu);
-    auto it = R().names.find(handle);
+    auto it = R().names.find({kind, handle});
     return it == R().names.end() ? "?" : it->second;
 }
 
-void NameAs(const void* handle, const std::string& name) {
+void NameAs(Kind kind, const void* handle, const std::string& name) {
     std::lock_guard lock(R().mu);
-    R().names[handle] = name;
+    R().names[{kind, handle}] = name;
 }
 
 std::string Ordinal(const char* kind) {

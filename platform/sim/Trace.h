@@ -91,13 +91,14 @@ std::string Q(const char* text);
 std::string Q(const std::string& text);
 std::string Hex(sys::Dword value);
 std::string Bytes(const void* data, sys::Dword size);
-std::string H(const void* handle);
+enum class Kind { Key, Service, Printer, Kernel, Module, Window };
+std::string H(Kind kind, const void* handle);
 // Names a handle the back end just made, by what `name()` returns (made only while recording).
-void NameAs(const void* handle, const std::string& name);
+void NameAs(Kind kind, const void* handle, const std::string& name);
 template <class F>
-void Name(const void* handle, F&& name) {
+void Name(Kind kind, const void* handle, F&& name) {
     if (On() && handle != nullptr) {
-        NameAs(handle, name());
+        NameAs(kind, handle, name());
     }
 }
 // A per-thread ordinal for handles that have no name of their own ("event t1.2").

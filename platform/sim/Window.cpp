@@ -491,7 +491,11 @@ int MessageBoxA(WindowHandle owner, const std::string& text, const std::string& 
                 unsigned flags) {
     tr::Call trace(
         "MessageBoxA",
-        [&] { return tr::Args(tr::H(owner), tr::Q(text), tr::Q(caption), tr::Hex(flags)); }, false);
+        [&] {
+            return tr::Args(tr::H(tr::Kind::Window, owner), tr::Q(text), tr::Q(caption),
+                            tr::Hex(flags));
+        },
+        false);
     sim::CountCall("MessageBoxA");
     if (sim::ShouldFail("MessageBoxA")) {
         return 0;
@@ -556,7 +560,8 @@ namespace ui::backend {
 
 std::intptr_t RunModal(Dialog& dialog, int templateId, WindowHandle owner) {
     tr::Call trace(
-        "DialogBoxParamA", [&] { return tr::Args(std::to_string(templateId), tr::H(owner)); },
+        "DialogBoxParamA",
+        [&] { return tr::Args(std::to_string(templateId), tr::H(tr::Kind::Window, owner)); },
         false);
     sim::CountCall("DialogBoxParamA");
     const sim::DialogTemplate* t = sim::FindTemplate(templateId);
@@ -574,7 +579,8 @@ std::intptr_t RunModal(Dialog& dialog, int templateId, WindowHandle owner) {
             return -1;
         }
         w->handle = reinterpret_cast<WindowHandle>(S().nextHandle);
-        tr::Name(w->handle, [&] { return "dialog " + std::to_string(templateId); });
+        tr::Name(tr::Kind::Window, w->handle,
+                 [&] { return "dialog " + std::to_string(templateId); });
         S().nextHandle += 0x10;
         S().open[w->handle] = w;
         S().latest[templateId] = w;
@@ -608,7 +614,8 @@ std::intptr_t RunModal(Dialog& dialog, int templateId, WindowHandle owner) {
 }
 
 void EndDialog(WindowHandle dialog, std::intptr_t result) {
-    tr::Note("EndDialog", [&] { return tr::Args(tr::H(dialog), std::to_string(result)); });
+    tr::Note("EndDialog",
+             [&] { return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(result)); });
     std::lock_guard lock(S().mu);
     if (auto w = FindOpen(dialog)) {
         w->ending = true;
@@ -620,8 +627,8 @@ void EndDialog(WindowHandle dialog, std::intptr_t result) {
 LResult Send(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
     if (message < 0xC000) {  // a registered message's number depends on the order of registration
         tr::Note("SendMessageA", [&] {
-            return tr::Args(tr::H(window), tr::Hex(message), std::to_string(wParam),
-                            std::to_string(lParam));
+            return tr::Args(tr::H(tr::Kind::Window, window), tr::Hex(message),
+                            std::to_string(wParam), std::to_string(lParam));
         });
     }
     return OnOwnerThread(window, [window, message, wParam, lParam]() -> LResult {
@@ -653,8 +660,9 @@ std::string GetItemText(WindowHandle dialog, int id) {
 }
 
 void SetItemText(WindowHandle dialog, int id, const std::string& text) {
-    tr::Note("SetDlgItemTextA",
-             [&] { return tr::Args(tr::H(dialog), std::to_string(id), tr::Q(text)); });
+    tr::Note("SetDlgItemTextA", [&] {
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id), tr::Q(text));
+    });
     WithControl(dialog, id, [text](SimControl& c) {
         c.state.text = text;
         return 1;
@@ -662,8 +670,10 @@ void SetItemText(WindowHandle dialog, int id, const std::string& text) {
 }
 
 bool EnableItem(WindowHandle dialog, int id, bool enable) {
-    tr::Note("EnableWindow",
-             [&] { return tr::Args(tr::H(dialog), std::to_string(id), std::to_string(enable)); });
+    tr::Note("EnableWindow", [&] {
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id),
+                        std::to_string(enable));
+    });
     return WithControl(dialog, id, [enable](SimControl& c) {
                bool wasDisabled = !c.state.enabled;
                c.state.enabled = enable;
@@ -680,8 +690,9 @@ int GetCheck(WindowHandle dialog, int id) {
 }
 
 void SetCheck(WindowHandle dialog, int id, int state) {
-    tr::Note("CheckDlgButton",
-             [&] { return tr::Args(tr::H(dialog), std::to_string(id), std::to_string(state)); });
+    tr::Note("CheckDlgButton", [&] {
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id), std::to_string(state));
+    });
     WithControl(dialog, id, [state](SimControl& c) {
         c.state.check = state;
         return 0;
@@ -690,7 +701,8 @@ void SetCheck(WindowHandle dialog, int id, int state) {
 
 bool SetTimer(WindowHandle dialog, std::uintptr_t timerId, unsigned milliseconds) {
     tr::Note("SetTimer", [&] {
-        return tr::Args(tr::H(dialog), std::to_string(timerId), std::to_string(milliseconds));
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(timerId),
+                        std::to_string(milliseconds));
     });
     sim::CountCall("SetTimer");
     if (sim::ShouldFail("SetTimer")) {
@@ -710,15 +722,18 @@ bool SetTimer(WindowHandle dialog, std::uintptr_t timerId, unsigned milliseconds
 }
 
 bool KillTimer(WindowHandle dialog, std::uintptr_t timerId) {
-    tr::Note("KillTimer", [&] { return tr::Args(tr::H(dialog), std::to_string(timerId)); });
+    tr::Note("KillTimer",
+             [&] { return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(timerId)); });
     std::lock_guard lock(S().mu);
     auto w = FindOpen(dialog);
     return w && w->timers.erase(timerId) > 0;
 }
 
 int ProgressSetPos(WindowHandle dialog, int id, int position) {
-    tr::Note("PBM_SETPOS",
-             [&] { return tr::Args(tr::H(dialog), std::to_string(id), std::to_string(position)); });
+    tr::Note("PBM_SETPOS", [&] {
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id),
+                        std::to_string(position));
+    });
     return static_cast<int>(WithControl(dialog, id, [position](SimControl& c) {
         int previous = c.state.position;
         c.state.position = std::clamp(position, 0, 100);
@@ -776,7 +791,8 @@ std::string ComboText(WindowHandle dialog, int id, int index) {
 }
 
 bool ListDeleteAllItems(WindowHandle dialog, int id) {
-    tr::Note("LVM_DELETEALLITEMS", [&] { return tr::Args(tr::H(dialog), std::to_string(id)); });
+    tr::Note("LVM_DELETEALLITEMS",
+             [&] { return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id)); });
     return WithControl(dialog, id, [](SimControl& c) {
                c.state.rows.clear();
                return 1;
@@ -843,7 +859,8 @@ bool ListSetColumnWidth(WindowHandle dialog, int id, int column, int width) {
 
 int ListInsertItem(WindowHandle dialog, int id, int index, const std::string& text) {
     tr::Note("LVM_INSERTITEM", [&] {
-        return tr::Args(tr::H(dialog), std::to_string(id), std::to_string(index), tr::Q(text));
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id), std::to_string(index),
+                        tr::Q(text));
     });
     return static_cast<int>(WithControl(
         dialog, id,
@@ -858,7 +875,7 @@ int ListInsertItem(WindowHandle dialog, int id, int index, const std::string& te
 
 bool ListSetItemText(WindowHandle dialog, int id, int index, int subItem, const std::string& text) {
     tr::Note("LVM_SETITEMTEXT", [&] {
-        return tr::Args(tr::H(dialog), std::to_string(id), std::to_string(index),
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id), std::to_string(index),
                         std::to_string(subItem), tr::Q(text));
     });
     return WithControl(dialog, id, [index, subItem, text](SimControl& c) {
@@ -889,8 +906,8 @@ std::string ListGetItemText(WindowHandle dialog, int id, int index, int subItem)
 
 bool ListSetItemState(WindowHandle dialog, int id, int index, unsigned state, unsigned mask) {
     tr::Note("LVM_SETITEMSTATE", [&] {
-        return tr::Args(tr::H(dialog), std::to_string(id), std::to_string(index), tr::Hex(state),
-                        tr::Hex(mask));
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id), std::to_string(index),
+                        tr::Hex(state), tr::Hex(mask));
     });
     return WithControl(dialog, id, [index, state, mask](SimControl& c) {
                if (index < -1 || index >= static_cast<int>(c.state.rows.size())) {
@@ -1137,7 +1154,8 @@ namespace sim::detail {
 void NameOpenWindows() {
     std::lock_guard lock(S().mu);
     for (const auto& [handle, w] : S().open) {
-        sim::trace::Name(handle, [&] { return "dialog " + std::to_string(w->templateId); });
+        sim::trace::Name(sim::trace::Kind::Window, handle,
+                         [&] { return "dialog " + std::to_string(w->templateId); });
     }
 }
 

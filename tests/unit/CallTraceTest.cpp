@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +14,13 @@
 #include "install/RestartService.h"
 #include "platform/sim/Trace.h"
 #include "tests/unit/FlowScripts.h"
+
+namespace flows {
+// The flow's name where GoogleTest and ctest show the parameter.
+void PrintTo(const Flow& flow, std::ostream* out) {
+    *out << flow.name;
+}
+}  // namespace flows
 
 namespace {
 
