@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,9 @@
 
 #include "platform/Files.h"
 #include "platform/sim/Machine.h"
+#include "platform/sim/Trace.h"
+
+namespace tr = sim::trace;
 
 namespace fs = std::filesystem;
 using sim::detail::Lower;
@@ -265,6 +270,7 @@ FileSearch::~FileSearch() {
 }
 
 bool FileSearch::First(const std::string& pattern, FindData& out) {
+    tr::Call trace("FindFirstFileA", [&] { return tr::Q(pattern); });
     sim::CountCall("FindFirstFileA");
     Close();
     if (sim::ShouldFail("FindFirstFileA") || TooLong(pattern)) {
@@ -295,6 +301,16 @@ bool FileSearch::First(const std::string& pattern, FindData& out) {
             impl->entries.push_back(FindData{name, AttributesOf(entry.path().string(), est)});
         }
     }
+    // NTFS lists a directory in the order of its upper-cased names, whatever the host's order.
+    std::stable_sort(impl->entries.begin(), impl->entries.end(), [](const auto& a, const auto& b) {
+        const auto upper = [](std::string s) {
+            for (auto& c : s) {
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            }
+            return s;
+        };
+        return upper(a.name) < upper(b.name);
+    });
     if (impl->entries.empty()) {
         SetLastError(err::FileNotFound);
         return false;
@@ -306,6 +322,7 @@ bool FileSearch::First(const std::string& pattern, FindData& out) {
 }
 
 bool FileSearch::Next(FindData& out) {
+    tr::Call trace("FindNextFileA");
     if (sim::ShouldFail("FindNextFileA")) {
         return false;
     }
@@ -322,11 +339,14 @@ void FileSearch::Close() {
 }
 
 Dword GetFileAttributesA(const std::string& path) {
+    tr::Call trace("GetFileAttributesA", [&] { return tr::Q(path); });
     auto entry = Enter("GetFileAttributesA", path);
     return entry ? entry->attributes : attr::Invalid;
 }
 
 bool SetFileAttributesA(const std::string& path, Dword attributes) {
+    tr::Call trace("SetFileAttributesA",
+                   [&] { return tr::Args(tr::Q(path), tr::Hex(attributes)); });
     auto entry = Enter("SetFileAttributesA", path);
     if (!entry) {
         return false;
@@ -338,6 +358,7 @@ bool SetFileAttributesA(const std::string& path, Dword attributes) {
 }
 
 bool DeleteFileA(const std::string& path) {
+    tr::Call trace("DeleteFileA", [&] { return tr::Q(path); });
     auto entry = Enter("DeleteFileA", path);
     if (!entry) {
         return false;
@@ -351,6 +372,7 @@ bool DeleteFileA(const std::string& path) {
 }
 
 bool RemoveDirectoryA(const std::string& path) {
+    tr::Call trace("RemoveDirectoryA", [&] { return tr::Q(path); });
     auto entry = Enter("RemoveDirectoryA", path);
     if (!entry) {
         return false;
@@ -372,6 +394,7 @@ bool RemoveDirectoryA(const std::string& path) {
 }
 
 bool CreateDirectoryA(const std::string& path) {
+    tr::Call trace("CreateDirectoryA", [&] { return tr::Q(path); });
     sim::CountCall("CreateDirectoryA");
     if (sim::ShouldFail("CreateDirectoryA") || TooLong(path)) {
         return false;
@@ -395,6 +418,8 @@ bool CreateDirectoryA(const std::string& path) {
 }
 
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
+    tr::Call trace("CopyFileA",
+                   [&] { return tr::Args(tr::Q(from), tr::Q(to), failIfExists ? "1" : "0"); });
     sim::CountCall("CopyFileA");
     if (sim::ShouldFail("CopyFileA") || TooLong(from) || TooLong(to, false)) {
         return false;
@@ -439,6 +464,7 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
 }
 
 bool MoveFileA(const std::string& from, const std::string& to) {
+    tr::Call trace("MoveFileA", [&] { return tr::Args(tr::Q(from), tr::Q(to)); });
     auto entry = Enter("MoveFileA", from);
     if (!entry) {
         return false;
@@ -471,6 +497,7 @@ bool MoveFileA(const std::string& from, const std::string& to) {
 }
 
 std::string GetCurrentDirectoryA() {
+    tr::Call trace("GetCurrentDirectoryA");
     sim::CountCall("GetCurrentDirectoryA");
     if (sim::ShouldFail("GetCurrentDirectoryA")) {
         return {};
@@ -481,11 +508,13 @@ std::string GetCurrentDirectoryA() {
 
 // Both fail as the real calls do, with an empty result.
 std::string GetSystemDirectoryA() {
+    tr::Call trace("GetSystemDirectoryA");
     sim::CountCall("GetSystemDirectoryA");
     return sim::ShouldFail("GetSystemDirectoryA") ? std::string() : "C:\\Windows\\system32";
 }
 
 std::string GetWindowsDirectoryA() {
+    tr::Call trace("GetWindowsDirectoryA");
     sim::CountCall("GetWindowsDirectoryA");
     return sim::ShouldFail("GetWindowsDirectoryA") ? std::string() : "C:\\Windows";
 }

@@ -7,6 +7,7 @@
 
 #include "platform/Handle.h"
 #include "platform/sim/Sim.h"
+#include "platform/sim/Trace.h"
 
 namespace {
 
@@ -64,6 +65,8 @@ void ResetHandles() {
 namespace sys {
 
 int CloseHandle(void* handle) {
+    sim::trace::Call trace("CloseHandle",
+                           [&] { return sim::trace::H(sim::trace::Kind::Kernel, handle); });
     sim::CountCall("CloseHandle");
     if (sim::ShouldFail("CloseHandle")) {
         return 0;

@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 #include "platform/Library.h"
 #include "platform/sim/Machine.h"
+#include "platform/sim/Trace.h"
 
 using sim::detail::Lower;
 using sim::detail::M;
@@ -77,6 +78,7 @@ int LoadedModuleCount() {
 namespace sys {
 
 ModuleHandle LoadLibraryA(const std::string& name) {
+    sim::trace::Call trace("LoadLibraryA", [&] { return sim::trace::Q(name); });
     sim::CountCall("LoadLibraryA");
     if (sim::ShouldFail("LoadLibraryA")) {
         return nullptr;
@@ -106,6 +108,10 @@ ModuleHandle LoadLibraryA(const std::string& name) {
 }
 
 ProcAddress GetProcAddress(ModuleHandle module, const char* name) {
+    sim::trace::Call trace("GetProcAddress", [&] {
+        return sim::trace::Args(sim::trace::H(sim::trace::Kind::Module, module),
+                                sim::trace::Q(name));
+    });
     sim::CountCall("GetProcAddress");
     if (module == nullptr || sim::ShouldFail("GetProcAddress")) {
         if (module == nullptr) {
@@ -126,6 +132,8 @@ ProcAddress GetProcAddress(ModuleHandle module, const char* name) {
 }
 
 bool FreeLibrary(ModuleHandle module) {
+    sim::trace::Call trace("FreeLibrary",
+                           [&] { return sim::trace::H(sim::trace::Kind::Module, module); });
     sim::CountCall("FreeLibrary");
     if (module == nullptr) {
         SetLastError(err::InvalidHandle);
@@ -150,6 +158,7 @@ bool FreeLibrary(ModuleHandle module) {
 }
 
 ModuleHandle GetModuleHandleA(const std::string& name) {
+    sim::trace::Call trace("GetModuleHandleA", [&] { return sim::trace::Q(name); });
     sim::CountCall("GetModuleHandleA");
     if (sim::ShouldFail("GetModuleHandleA")) {
         return nullptr;
@@ -164,6 +173,7 @@ ModuleHandle GetModuleHandleA(const std::string& name) {
 }
 
 bool CallGuarded(const std::function<void()>& call) {
+    sim::trace::Call trace("CallGuarded");
     try {
         call();
         return true;

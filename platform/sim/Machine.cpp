@@ -11,6 +11,7 @@
 #include "platform/sim/Blocking.h"
 #include "platform/sim/Handles.h"
 #include "platform/sim/SimUi.h"
+#include "platform/sim/Trace.h"
 
 namespace fs = std::filesystem;
 
@@ -60,6 +61,7 @@ void SetLastError(Dword code) {
 }
 
 void Sleep(Dword milliseconds) {
+    sim::trace::Call trace("Sleep", [&] { return std::to_string(milliseconds); });
     sim::CountCall("Sleep");
     sim::detail::M().slept += milliseconds;
     sim::detail::MoveClock(milliseconds);

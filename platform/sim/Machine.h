@@ -66,5 +66,7 @@ void ServiceStarted(const std::string& name);
 // Adds to the window layer's failures (sim::ui::Failures): a part of the simulated system that
 // plays a dialog of its own found no scripted answer.
 void RecordUiFailure(const std::string& what);
+// Names the windows open now for the call recording (Trace.h), which may start in a dialog.
+void NameOpenWindows();
 
 }  // namespace sim::detail

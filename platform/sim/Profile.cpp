@@ -16,6 +16,7 @@
 
 #include "platform/Profile.h"
 #include "platform/sim/Machine.h"
+#include "platform/sim/Trace.h"
 
 namespace {
 
@@ -220,6 +221,9 @@ std::string KeyList(const std::vector<Section>& sections, const char* section) {
 namespace sys {
 
 Dword GetPrivateProfileSectionNamesA(char* buffer, Dword size, const char* fileName) {
+    sim::trace::Call trace("GetPrivateProfileSectionNamesA", [&] {
+        return sim::trace::Args(std::to_string(size), sim::trace::Q(fileName));
+    });
     sim::CountCall("GetPrivateProfileSectionNamesA");
     if (buffer == nullptr || size == 0) {
         return 0;
@@ -238,6 +242,13 @@ Dword GetPrivateProfileSectionNamesA(char* buffer, Dword size, const char* fileN
 
 Dword GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
                                char* buffer, Dword size, const char* fileName) {
+    sim::trace::Call trace("GetPrivateProfileStringA", [&] {
+        return sim::trace::Args(sim::trace::Q(section), sim::trace::Q(key),
+                                sim::trace::Q(defaultValue), std::to_string(size),
+                                sim::trace::Q(fileName));
+    });
+    trace.Out(
+        [=] { return buffer != nullptr && size > 0 ? sim::trace::Q(buffer) : std::string(); });
     sim::CountCall("GetPrivateProfileStringA");
     std::string fallback = defaultValue == nullptr ? "" : defaultValue;
     fallback.erase(fallback.find_last_not_of(' ') + 1);

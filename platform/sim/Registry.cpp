@@ -11,8 +11,10 @@
 #include "platform/Registry.h"
 #include "platform/sim/Machine.h"
 #include "platform/sim/SimRegistry.h"
+#include "platform/sim/Trace.h"
 
 using sim::detail::Lower;
+namespace tr = sim::trace;
 
 namespace sim::detail {
 void ResetSecurity();  // the token's state is reset with the registry (Security.cpp)
@@ -280,6 +282,9 @@ KeyHandle HkeyCurrentConfig() {
     return reinterpret_cast<KeyHandle>(kHkeyCurrentConfig);
 }
 
+// The calls themselves; those the logic calls, at the end, record each call around them.
+namespace untraced {
+
 Dword RegOpenKeyExA(KeyHandle key, const char* subKey, Dword /*options*/, Dword access,
                     KeyHandle* result) {
     if (auto code = Injected("RegOpenKeyExA")) {
@@ -480,6 +485,74 @@ Dword RegCloseKey(KeyHandle key) {
         return err::Success;  // a predefined key is never closed
     }
     return R().handles.erase(value) == 0 ? err::InvalidHandle : err::Success;
+}
+
+}  // namespace untraced
+
+Dword RegOpenKeyExA(KeyHandle key, const char* subKey, Dword options, Dword access,
+                    KeyHandle* result) {
+    tr::Call trace("RegOpenKeyExA", [&] {
+        return tr::Args(tr::H(tr::Kind::Key, key), tr::Q(subKey), tr::Hex(options),
+                        tr::Hex(access));
+    });
+    const Dword code = trace.Code(untraced::RegOpenKeyExA(key, subKey, options, access, result));
+    if (code == err::Success) {
+        tr::Name(tr::Kind::Key, *result,
+                 [&] { return tr::H(tr::Kind::Key, key) + "\\" + (subKey ? subKey : ""); });
+    }
+    return code;
+}
+
+Dword RegCreateKeyExA(KeyHandle key, const char* subKey, Dword reserved, char* className,
+                      Dword options, Dword access, const SECURITY_ATTRIBUTES* security,
+                      KeyHandle* result, Dword* disposition) {
+    tr::Call trace("RegCreateKeyExA", [&] {
+        return tr::Args(tr::H(tr::Kind::Key, key), tr::Q(subKey), tr::Q(className),
+                        tr::Hex(options), tr::Hex(access), tr::Of(security));
+    });
+    const Dword code = trace.Code(untraced::RegCreateKeyExA(
+        key, subKey, reserved, className, options, access, security, result, disposition));
+    if (code == err::Success) {
+        tr::Name(tr::Kind::Key, *result,
+                 [&] { return tr::H(tr::Kind::Key, key) + "\\" + (subKey ? subKey : ""); });
+        trace.Out([=] { return disposition ? "disposition=" + std::to_string(*disposition) : ""; });
+    }
+    return code;
+}
+
+Dword RegQueryValueExA(KeyHandle key, const char* valueName, Dword* reserved, Dword* type,
+                       std::uint8_t* data, Dword* dataSize) {
+    tr::Call trace("RegQueryValueExA", [&] {
+        return tr::Args(tr::H(tr::Kind::Key, key), tr::Q(valueName), data ? "buffer" : "null",
+                        dataSize ? std::to_string(*dataSize) : "null");
+    });
+    trace.Out([=] { return dataSize ? "size=" + std::to_string(*dataSize) : std::string(); });
+    return trace.Code(untraced::RegQueryValueExA(key, valueName, reserved, type, data, dataSize));
+}
+
+Dword RegSetValueExA(KeyHandle key, const char* valueName, Dword reserved, Dword type,
+                     const std::uint8_t* data, Dword dataSize) {
+    tr::Call trace("RegSetValueExA", [&] {
+        return tr::Args(tr::H(tr::Kind::Key, key), tr::Q(valueName), std::to_string(type),
+                        tr::Bytes(data, dataSize), std::to_string(dataSize));
+    });
+    return trace.Code(untraced::RegSetValueExA(key, valueName, reserved, type, data, dataSize));
+}
+
+Dword RegEnumValueA(KeyHandle key, Dword index, char* valueName, Dword* valueNameSize,
+                    Dword* reserved, Dword* type, std::uint8_t* data, Dword* dataSize) {
+    tr::Call trace("RegEnumValueA", [&] {
+        return tr::Args(tr::H(tr::Kind::Key, key), std::to_string(index),
+                        valueNameSize ? std::to_string(*valueNameSize) : "null",
+                        dataSize ? std::to_string(*dataSize) : "null");
+    });
+    return trace.Code(untraced::RegEnumValueA(key, index, valueName, valueNameSize, reserved, type,
+                                              data, dataSize));
+}
+
+Dword RegCloseKey(KeyHandle key) {
+    tr::Call trace("RegCloseKey", [&] { return tr::H(tr::Kind::Key, key); });
+    return trace.Code(untraced::RegCloseKey(key));
 }
 
 }  // namespace sys

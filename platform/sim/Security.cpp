@@ -9,6 +9,7 @@
 #include "platform/sim/Handles.h"
 #include "platform/sim/Machine.h"
 #include "platform/sim/SimSecurity.h"
+#include "platform/sim/Trace.h"
 
 using sim::detail::Lower;
 
@@ -95,6 +96,7 @@ void ResetSecurity() {
 namespace sys {
 
 int OpenProcessToken(void* process, Dword desiredAccess, TokenHandle* token) {
+    sim::trace::Call trace("OpenProcessToken", [&] { return sim::trace::Hex(desiredAccess); });
     if (Injected("OpenProcessToken")) {
         return 0;
     }
@@ -110,6 +112,7 @@ int OpenProcessToken(void* process, Dword desiredAccess, TokenHandle* token) {
         std::lock_guard lock(T().mu);
         T().handles.erase(reinterpret_cast<std::uintptr_t>(self));
     });
+    sim::trace::Name(sim::trace::Kind::Kernel, handle, [] { return "token"; });
     std::lock_guard lock(T().mu);
     T().handles[reinterpret_cast<std::uintptr_t>(handle)] = desiredAccess;
     *token = handle;
@@ -117,6 +120,7 @@ int OpenProcessToken(void* process, Dword desiredAccess, TokenHandle* token) {
 }
 
 int LookupPrivilegeValueA(const char* /*systemName*/, const char* name, LUID* luid) {
+    sim::trace::Call trace("LookupPrivilegeValueA", [&] { return sim::trace::Q(name); });
     if (Injected("LookupPrivilegeValueA")) {
         return 0;
     }
@@ -136,6 +140,11 @@ int LookupPrivilegeValueA(const char* /*systemName*/, const char* name, LUID* lu
 int AdjustTokenPrivileges(TokenHandle token, int disableAll, const TOKEN_PRIVILEGES* newState,
                           Dword bufferLength, TOKEN_PRIVILEGES* previousState,
                           Dword* returnLength) {
+    sim::trace::Call trace("AdjustTokenPrivileges", [&] {
+        return sim::trace::Args(sim::trace::H(sim::trace::Kind::Kernel, token),
+                                std::to_string(disableAll), sim::trace::Of(newState),
+                                std::to_string(bufferLength));
+    });
     if (Injected("AdjustTokenPrivileges")) {
         return 0;
     }

@@ -17,11 +17,13 @@
 #include "platform/sim/Machine.h"
 #include "platform/sim/Sim.h"
 #include "platform/sim/SimSerial.h"
+#include "platform/sim/Trace.h"
 
 namespace {
 
 using sim::serial::Bytes;
 using sys::Dword;
+namespace tr = sim::trace;
 
 constexpr Dword kNoAccess = 998;       // ERROR_NOACCESS: a null pointer the call writes to
 constexpr Dword kIoIncomplete = 996;   // ERROR_IO_INCOMPLETE
@@ -746,8 +748,12 @@ void* InvalidHandleValue() {
     return reinterpret_cast<void*>(~std::uintptr_t{0});
 }
 
-void* CreateFileA(const char* name, Dword access, Dword /*shareMode*/, void* /*security*/,
-                  Dword /*creation*/, Dword flags, void* /*templateFile*/) {
+void* CreateFileA(const char* name, Dword access, Dword shareMode, void* /*security*/,
+                  Dword creation, Dword flags, void* /*templateFile*/) {
+    tr::Call trace("CreateFileA", [&] {
+        return tr::Args(tr::Q(name), tr::Hex(access), tr::Hex(shareMode), std::to_string(creation),
+                        tr::Hex(flags));
+    });
     if (Injected("CreateFileA")) {
         return InvalidHandleValue();
     }
@@ -770,6 +776,7 @@ void* CreateFileA(const char* name, Dword access, Dword /*shareMode*/, void* /*s
     }
     (void)access;
     void* handle = sim::detail::NewHandle(sim::detail::HandleKind::SerialPort, ClosePort);
+    tr::Name(tr::Kind::Kernel, handle, [&] { return tr::Q(name); });
     Port port;
     port.number = *number;
     port.overlapped = (flags & comm::FlagOverlapped) != 0;
@@ -779,11 +786,17 @@ void* CreateFileA(const char* name, Dword access, Dword /*shareMode*/, void* /*s
     return handle;
 }
 
-int SetupComm(void* file, Dword /*inQueue*/, Dword /*outQueue*/) {
+int SetupComm(void* file, Dword inQueue, Dword outQueue) {
+    tr::Call trace("SetupComm", [&] {
+        return tr::Args(tr::H(tr::Kind::Kernel, file), std::to_string(inQueue),
+                        std::to_string(outQueue));
+    });
     return OnPort("SetupComm", file, &kNoRecord, [](Port&) { return 1; });
 }
 
 int SetCommTimeouts(void* file, const COMMTIMEOUTS* timeouts) {
+    tr::Call trace("SetCommTimeouts",
+                   [&] { return tr::Args(tr::H(tr::Kind::Kernel, file), tr::Of(timeouts)); });
     return OnPort("SetCommTimeouts", file, timeouts, [timeouts](Port& port) {
         port.timeouts = *timeouts;
         return 1;
@@ -791,6 +804,8 @@ int SetCommTimeouts(void* file, const COMMTIMEOUTS* timeouts) {
 }
 
 int SetCommMask(void* file, Dword mask) {
+    tr::Call trace("SetCommMask",
+                   [&] { return tr::Args(tr::H(tr::Kind::Kernel, file), tr::Hex(mask)); });
     return OnPort("SetCommMask", file, &kNoRecord, [mask](Port& port) {
         // A new mask ends a pending WaitCommEvent with no events, and forgets what fired before.
         if (port.wait) {
@@ -808,6 +823,7 @@ int SetCommMask(void* file, Dword mask) {
 }
 
 int GetCommMask(void* file, Dword* mask) {
+    tr::Call trace("GetCommMask", [&] { return tr::H(tr::Kind::Kernel, file); });
     return OnPort("GetCommMask", file, mask, [mask](Port& port) {
         *mask = port.mask;
         return 1;
@@ -815,6 +831,7 @@ int GetCommMask(void* file, Dword* mask) {
 }
 
 int GetCommState(void* file, DCB* dcb) {
+    tr::Call trace("GetCommState", [&] { return tr::H(tr::Kind::Kernel, file); });
     return OnPort("GetCommState", file, dcb, [dcb](Port& port) {
         *dcb = S().devices[port.number].dcb;
         dcb->DCBlength = sizeof(DCB);
@@ -823,6 +840,7 @@ int GetCommState(void* file, DCB* dcb) {
 }
 
 int BuildCommDCBA(const char* definition, DCB* dcb) {
+    tr::Call trace("BuildCommDCBA", [&] { return tr::Args(tr::Q(definition), tr::Of(dcb)); });
     if (Injected("BuildCommDCBA")) {
         return 0;
     }
@@ -840,6 +858,8 @@ int BuildCommDCBA(const char* definition, DCB* dcb) {
 }
 
 int SetCommState(void* file, DCB* dcb) {
+    tr::Call trace("SetCommState",
+                   [&] { return tr::Args(tr::H(tr::Kind::Kernel, file), tr::Of(dcb)); });
     return OnPort("SetCommState", file, dcb, [dcb](Port& port) {
         // 87 for settings the line cannot take (DCB's documented ranges): 5 data bits with 2
         // stop bits, 6 to 8 with one and a half, no rate, the same XON and XOFF characters with
@@ -859,6 +879,8 @@ int SetCommState(void* file, DCB* dcb) {
 }
 
 int PurgeComm(void* file, Dword flags) {
+    tr::Call trace("PurgeComm",
+                   [&] { return tr::Args(tr::H(tr::Kind::Kernel, file), tr::Hex(flags)); });
     return OnPort("PurgeComm", file, &kNoRecord, [flags](Port& port) {
         if ((flags & ~Dword{0xF}) != 0) {
             SetLastError(err::InvalidParameter);
@@ -886,6 +908,10 @@ int PurgeComm(void* file, Dword flags) {
 }
 
 int WaitCommEvent(void* file, Dword* events, OVERLAPPED* overlapped) {
+    tr::Call trace("WaitCommEvent", [&] {
+        return tr::Args(tr::H(tr::Kind::Kernel, file),
+                        overlapped ? tr::H(tr::Kind::Kernel, overlapped->hEvent) : "null");
+    });
     if (Injected("WaitCommEvent")) {
         return 0;
     }
@@ -937,6 +963,7 @@ int WaitCommEvent(void* file, Dword* events, OVERLAPPED* overlapped) {
 }
 
 int ClearCommError(void* file, Dword* errors, COMSTAT* status) {
+    tr::Call trace("ClearCommError", [&] { return tr::H(tr::Kind::Kernel, file); });
     return OnPort("ClearCommError", file, &kNoRecord, [errors, status](Port& port) {
         if (errors != nullptr) {
             *errors = 0;
@@ -950,6 +977,10 @@ int ClearCommError(void* file, Dword* errors, COMSTAT* status) {
 }
 
 int ReadFile(void* file, void* buffer, Dword size, Dword* read, OVERLAPPED* overlapped) {
+    tr::Call trace("ReadFile", [&] {
+        return tr::Args(tr::H(tr::Kind::Kernel, file), std::to_string(size),
+                        overlapped ? tr::H(tr::Kind::Kernel, overlapped->hEvent) : "null");
+    });
     if (Injected("ReadFile")) {
         return 0;
     }
@@ -1030,6 +1061,10 @@ int ReadFile(void* file, void* buffer, Dword size, Dword* read, OVERLAPPED* over
 }
 
 int WriteFile(void* file, const void* buffer, Dword size, Dword* written, OVERLAPPED* overlapped) {
+    tr::Call trace("WriteFile", [&] {
+        return tr::Args(tr::H(tr::Kind::Kernel, file), tr::Bytes(buffer, size),
+                        overlapped ? tr::H(tr::Kind::Kernel, overlapped->hEvent) : "null");
+    });
     if (Injected("WriteFile")) {
         return 0;
     }
@@ -1071,6 +1106,11 @@ int WriteFile(void* file, const void* buffer, Dword size, Dword* written, OVERLA
 }
 
 int GetOverlappedResult(void* file, OVERLAPPED* overlapped, Dword* transferred, int wait) {
+    tr::Call trace("GetOverlappedResult", [&] {
+        return tr::Args(tr::H(tr::Kind::Kernel, file),
+                        overlapped ? tr::H(tr::Kind::Kernel, overlapped->hEvent) : "null",
+                        std::to_string(wait));
+    });
     if (Injected("GetOverlappedResult")) {
         return 0;
     }
@@ -1096,6 +1136,9 @@ int GetOverlappedResult(void* file, OVERLAPPED* overlapped, Dword* transferred, 
 }
 
 void* CreateEventA(void* /*security*/, int manualReset, int initialState, const char* name) {
+    tr::Call trace("CreateEventA", [&] {
+        return tr::Args(std::to_string(manualReset), std::to_string(initialState), tr::Q(name));
+    });
     if (Injected("CreateEventA")) {
         return nullptr;
     }
@@ -1118,6 +1161,7 @@ void* CreateEventA(void* /*security*/, int manualReset, int initialState, const 
         }
     }
     void* handle = sim::detail::NewHandle(sim::detail::HandleKind::Event, CloseEvent);
+    tr::Name(tr::Kind::Kernel, handle, [] { return tr::Ordinal("event"); });
     S().events[handle] = object;
     return handle;
 }
@@ -1145,14 +1189,21 @@ int Signal(const char* call, void* event, bool signalled) {
 }  // namespace
 
 int SetEvent(void* event) {
+    tr::Call trace("SetEvent", [&] { return tr::H(tr::Kind::Kernel, event); });
     return Signal("SetEvent", event, true);
 }
 
 int ResetEvent(void* event) {
+    tr::Call trace("ResetEvent", [&] { return tr::H(tr::Kind::Kernel, event); });
     return Signal("ResetEvent", event, false);
 }
 
 Dword WaitForMultipleObjects(Dword count, void* const* handles, int waitAll, Dword milliseconds) {
+    tr::Call trace("WaitForMultipleObjects", [&] {
+        return tr::Args(std::to_string(count),
+                        handles && count > 0 ? tr::H(tr::Kind::Kernel, handles[0]) : "null",
+                        std::to_string(waitAll), std::to_string(milliseconds));
+    });
     if (Injected("WaitForMultipleObjects")) {
         return wait::Failed;
     }
@@ -1216,6 +1267,9 @@ Dword WaitForMultipleObjects(Dword count, void* const* handles, int waitAll, Dwo
 }
 
 Dword WaitForSingleObject(void* handle, Dword milliseconds) {
+    tr::Call trace("WaitForSingleObject", [&] {
+        return tr::Args(tr::H(tr::Kind::Kernel, handle), std::to_string(milliseconds));
+    });
     if (Injected("WaitForSingleObject")) {
         return wait::Failed;
     }
@@ -1224,6 +1278,7 @@ Dword WaitForSingleObject(void* handle, Dword milliseconds) {
 }
 
 Dword FormatMessageA(Dword messageId, char* buffer, Dword size) {
+    tr::Call trace("FormatMessageA", [&] { return std::to_string(messageId); });
     if (Injected("FormatMessageA")) {
         return 0;
     }

@@ -8,9 +8,11 @@
 #include "platform/Service.h"
 #include "platform/sim/Machine.h"
 #include "platform/sim/SimRegistry.h"
+#include "platform/sim/Trace.h"
 
 using sim::detail::Lower;
 using sim::service::State;
+namespace tr = sim::trace;
 
 namespace {
 
@@ -177,6 +179,9 @@ Service* ServiceFor(sys::ServiceHandle handle, ScHandleRecord** record = nullptr
 sys::ServiceHandle NewHandle(ScHandleRecord record) {
     const std::uintptr_t value = S().nextHandle;
     S().nextHandle += 8;
+    sim::trace::Name(sim::trace::Kind::Service, reinterpret_cast<void*>(value), [&] {
+        return record.manager ? "SCM" : "service " + sim::trace::Q(record.service);
+    });
     S().handles[value] = std::move(record);
     return reinterpret_cast<sys::ServiceHandle>(value);
 }
@@ -208,6 +213,8 @@ void ResetServices() {
 namespace sys {
 
 ServiceHandle OpenSCManagerA(const char* /*machineName*/, const char* databaseName, Dword access) {
+    tr::Call trace("OpenSCManagerA",
+                   [&] { return tr::Args(tr::Q(databaseName), tr::Hex(access)); });
     if (Injected("OpenSCManagerA")) {
         return nullptr;
     }
@@ -227,6 +234,9 @@ ServiceHandle OpenSCManagerA(const char* /*machineName*/, const char* databaseNa
 }
 
 ServiceHandle OpenServiceA(ServiceHandle manager, const char* serviceName, Dword access) {
+    tr::Call trace("OpenServiceA", [&] {
+        return tr::Args(tr::H(tr::Kind::Service, manager), tr::Q(serviceName), tr::Hex(access));
+    });
     if (Injected("OpenServiceA")) {
         return nullptr;
     }
@@ -273,6 +283,8 @@ int OnService(const char* call, ServiceHandle service, F f) {
 }  // namespace
 
 int QueryServiceStatus(ServiceHandle service, SERVICE_STATUS* status) {
+    tr::Call trace("QueryServiceStatus", [&] { return tr::H(tr::Kind::Service, service); });
+    trace.Out([=] { return tr::Of(status); });
     return OnService("QueryServiceStatus", service, [status](Service& target, auto& record) {
         ++target.queries;
         if ((record.granted & svc::QueryStatus) == 0 || target.queryFails) {
@@ -290,6 +302,10 @@ int QueryServiceStatus(ServiceHandle service, SERVICE_STATUS* status) {
 }
 
 int ControlService(ServiceHandle service, Dword control, SERVICE_STATUS* status) {
+    tr::Call trace("ControlService", [&] {
+        return tr::Args(tr::H(tr::Kind::Service, service), std::to_string(control));
+    });
+    trace.Out([=] { return tr::Of(status); });
     return OnService("ControlService", service, [control, status](Service& target, auto& record) {
         if (control != svc::ControlStop && control != kControlInterrogate) {
             SetLastError(kErrorInvalidServiceControl);  // 1052: a control we do not model
@@ -324,7 +340,10 @@ int ControlService(ServiceHandle service, Dword control, SERVICE_STATUS* status)
     });
 }
 
-int StartServiceA(ServiceHandle service, Dword /*argc*/, const char** /*argv*/) {
+int StartServiceA(ServiceHandle service, Dword argc, const char** /*argv*/) {
+    tr::Call trace("StartServiceA", [&] {
+        return tr::Args(tr::H(tr::Kind::Service, service), std::to_string(argc));
+    });
     return OnService("StartServiceA", service, [](Service& target, auto& record) {
         ++target.starts;
         if ((record.granted & svc::Start) == 0) {
@@ -352,6 +371,7 @@ int StartServiceA(ServiceHandle service, Dword /*argc*/, const char** /*argv*/) 
 }
 
 int CloseServiceHandle(ServiceHandle handle) {
+    tr::Call trace("CloseServiceHandle", [&] { return tr::H(tr::Kind::Service, handle); });
     if (Injected("CloseServiceHandle")) {
         return 0;
     }

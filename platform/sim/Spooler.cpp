@@ -16,10 +16,12 @@
 #include "platform/sim/Machine.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimSpooler.h"
+#include "platform/sim/Trace.h"
 
 namespace fs = std::filesystem;
 using sim::detail::Lower;
 using sys::Dword;
+namespace tr = sim::trace;
 
 namespace {
 
@@ -128,6 +130,8 @@ int HandlesOf(const PrinterObject& printer) {
 sys::PrinterHandle NewHandle(std::shared_ptr<PrinterObject> printer, Dword access) {
     S().lastHandle += 8;
     auto handle = reinterpret_cast<sys::PrinterHandle>(S().lastHandle);
+    sim::trace::Name(sim::trace::Kind::Printer, handle,
+                     [&] { return "printer " + sim::trace::Q(printer->record.name); });
     S().handles[handle] = OpenHandle{std::move(printer), access};
     return handle;
 }
@@ -453,6 +457,9 @@ namespace sys {
 
 int GetPrinterDriverDirectoryA(const char* /*server*/, const char* environment, Dword level,
                                std::uint8_t* buffer, Dword size, Dword* needed) {
+    tr::Call trace("GetPrinterDriverDirectoryA", [&] {
+        return tr::Args(tr::Q(environment), std::to_string(level), std::to_string(size));
+    });
     sim::CountCall("GetPrinterDriverDirectoryA");
     if (sim::ShouldFail("GetPrinterDriverDirectoryA")) {
         return 0;
@@ -479,8 +486,12 @@ int GetPrinterDriverDirectoryA(const char* /*server*/, const char* environment, 
     return 1;
 }
 
-int AddPrinterDriverExA(const char* /*server*/, Dword level, const void* info,
-                        Dword /*copyFlags*/) {
+int AddPrinterDriverExA(const char* /*server*/, Dword level, const void* info, Dword copyFlags) {
+    tr::Call trace("AddPrinterDriverExA", [&] {
+        return tr::Args(std::to_string(level),
+                        level == 3 ? tr::Of(static_cast<const DRIVER_INFO_3*>(info)) : "?",
+                        tr::Hex(copyFlags));
+    });
     sim::CountCall("AddPrinterDriverExA");
     if (sim::ShouldFail("AddPrinterDriverExA")) {
         return 0;
@@ -546,6 +557,10 @@ int AddPrinterDriverExA(const char* /*server*/, Dword level, const void* info,
 }
 
 int AddMonitorA(const char* /*server*/, Dword level, const void* info) {
+    tr::Call trace("AddMonitorA", [&] {
+        return tr::Args(std::to_string(level),
+                        level == 2 ? tr::Of(static_cast<const MONITOR_INFO_2*>(info)) : "?");
+    });
     sim::CountCall("AddMonitorA");
     if (sim::ShouldFail("AddMonitorA")) {
         return 0;
@@ -592,6 +607,8 @@ int AddMonitorA(const char* /*server*/, Dword level, const void* info) {
 }
 
 int DeleteMonitorA(const char* /*server*/, const char* environment, const char* monitorName) {
+    tr::Call trace("DeleteMonitorA",
+                   [&] { return tr::Args(tr::Q(environment), tr::Q(monitorName)); });
     sim::CountCall("DeleteMonitorA");
     if (sim::ShouldFail("DeleteMonitorA")) {
         return 0;
@@ -612,6 +629,10 @@ int DeleteMonitorA(const char* /*server*/, const char* environment, const char* 
 }
 
 PrinterHandle AddPrinterA(const char* /*server*/, Dword level, const void* info) {
+    tr::Call trace("AddPrinterA", [&] {
+        return tr::Args(std::to_string(level),
+                        level == 2 ? tr::Of(static_cast<const PRINTER_INFO_2*>(info)) : "?");
+    });
     sim::CountCall("AddPrinterA");
     if (sim::ShouldFail("AddPrinterA")) {
         return nullptr;
@@ -679,6 +700,7 @@ PrinterHandle AddPrinterA(const char* /*server*/, Dword level, const void* info)
 }
 
 int OpenPrinterA(const char* printerName, PrinterHandle* handle, const PRINTER_DEFAULTS* defaults) {
+    tr::Call trace("OpenPrinterA", [&] { return tr::Args(tr::Q(printerName), tr::Of(defaults)); });
     sim::CountCall("OpenPrinterA");
     if (sim::ShouldFail("OpenPrinterA")) {
         return 0;
@@ -707,7 +729,13 @@ int OpenPrinterA(const char* printerName, PrinterHandle* handle, const PRINTER_D
     return 1;
 }
 
-int SetPrinterA(PrinterHandle printer, Dword level, std::uint8_t* /*info*/, Dword command) {
+int SetPrinterA(PrinterHandle printer, Dword level, std::uint8_t* info, Dword command) {
+    tr::Call trace("SetPrinterA", [&] {
+        return tr::Args(tr::H(tr::Kind::Printer, printer), std::to_string(level),
+                        level == 2 ? tr::Of(reinterpret_cast<const PRINTER_INFO_2*>(info))
+                                   : tr::Q(info == nullptr ? nullptr : "?"),
+                        std::to_string(command));
+    });
     sim::CountCall("SetPrinterA");
     if (sim::ShouldFail("SetPrinterA")) {
         return 0;
@@ -737,6 +765,7 @@ int SetPrinterA(PrinterHandle printer, Dword level, std::uint8_t* /*info*/, Dwor
 }
 
 int DeletePrinter(PrinterHandle printer) {
+    tr::Call trace("DeletePrinter", [&] { return tr::H(tr::Kind::Printer, printer); });
     sim::CountCall("DeletePrinter");
     if (sim::ShouldFail("DeletePrinter")) {
         return 0;
@@ -766,6 +795,7 @@ int DeletePrinter(PrinterHandle printer) {
 }
 
 int ClosePrinter(PrinterHandle printer) {
+    tr::Call trace("ClosePrinter", [&] { return tr::H(tr::Kind::Printer, printer); });
     sim::CountCall("ClosePrinter");
     if (sim::ShouldFail("ClosePrinter")) {
         return 0;
@@ -777,8 +807,16 @@ int ClosePrinter(PrinterHandle printer) {
     return 1;
 }
 
-int EnumPrintersA(Dword flags, const char* /*name*/, Dword level, std::uint8_t* buffer, Dword size,
+int EnumPrintersA(Dword flags, const char* name, Dword level, std::uint8_t* buffer, Dword size,
                   Dword* needed, Dword* returned) {
+    tr::Call trace("EnumPrintersA", [&] {
+        return tr::Args(tr::Hex(flags), tr::Q(name), std::to_string(level), std::to_string(size));
+    });
+    trace.Out([=] {
+        return returned != nullptr && needed != nullptr
+                   ? "needed=" + std::to_string(*needed) + " returned=" + std::to_string(*returned)
+                   : std::string();
+    });
     sim::CountCall("EnumPrintersA");
     if (sim::ShouldFail("EnumPrintersA")) {
         return 0;
@@ -842,6 +880,13 @@ int EnumPrintersA(Dword flags, const char* /*name*/, Dword level, std::uint8_t* 
 
 int EnumPortsA(const char* /*server*/, Dword level, std::uint8_t* buffer, Dword size, Dword* needed,
                Dword* returned) {
+    tr::Call trace("EnumPortsA",
+                   [&] { return tr::Args(std::to_string(level), std::to_string(size)); });
+    trace.Out([=] {
+        return returned != nullptr && needed != nullptr
+                   ? "needed=" + std::to_string(*needed) + " returned=" + std::to_string(*returned)
+                   : std::string();
+    });
     sim::CountCall("EnumPortsA");
     if (sim::ShouldFail("EnumPortsA")) {
         return 0;
@@ -884,7 +929,9 @@ int EnumPortsA(const char* /*server*/, Dword level, std::uint8_t* buffer, Dword 
     return 1;
 }
 
-int AddPortA(const char* /*server*/, WindowHandle /*window*/, const char* monitorName) {
+int AddPortA(const char* /*server*/, WindowHandle window, const char* monitorName) {
+    tr::Call trace("AddPortA",
+                   [&] { return tr::Args(tr::H(tr::Kind::Window, window), tr::Q(monitorName)); });
     sim::CountCall("AddPortA");
     if (sim::ShouldFail("AddPortA")) {
         return 0;
@@ -924,7 +971,9 @@ int AddPortA(const char* /*server*/, WindowHandle /*window*/, const char* monito
     return Fail(err::Cancelled);
 }
 
-int ConfigurePortA(const char* /*server*/, WindowHandle /*window*/, const char* portName) {
+int ConfigurePortA(const char* /*server*/, WindowHandle window, const char* portName) {
+    tr::Call trace("ConfigurePortA",
+                   [&] { return tr::Args(tr::H(tr::Kind::Window, window), tr::Q(portName)); });
     sim::CountCall("ConfigurePortA");
     if (sim::ShouldFail("ConfigurePortA")) {
         return 0;
@@ -950,7 +999,9 @@ int ConfigurePortA(const char* /*server*/, WindowHandle /*window*/, const char* 
     return Fail(err::Cancelled);
 }
 
-int DeletePortA(const char* /*server*/, WindowHandle /*window*/, const char* portName) {
+int DeletePortA(const char* /*server*/, WindowHandle window, const char* portName) {
+    tr::Call trace("DeletePortA",
+                   [&] { return tr::Args(tr::H(tr::Kind::Window, window), tr::Q(portName)); });
     sim::CountCall("DeletePortA");
     if (sim::ShouldFail("DeletePortA")) {
         return 0;

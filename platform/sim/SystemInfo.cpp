@@ -1,6 +1,7 @@
 // The simulated version record: set by the test, failing on request as the real call can.
 #include "platform/SystemInfo.h"
 #include "platform/sim/Machine.h"
+#include "platform/sim/Trace.h"
 
 using sim::detail::M;
 
@@ -16,6 +17,7 @@ void* GetCurrentProcess() {
 }
 
 bool GetVersionExA(VersionInfo& info) {
+    sim::trace::Call trace("GetVersionExA", [&] { return std::to_string(info.size); });
     sim::CountCall("GetVersionExA");
     if (sim::ShouldFail("GetVersionExA")) {
         return false;

@@ -8,6 +8,7 @@
 #include "platform/sim/Blocking.h"
 #include "platform/sim/Sim.h"
 #include "platform/sim/Threads.h"
+#include "platform/sim/Trace.h"
 
 namespace {
 std::atomic<int> running{0};
@@ -42,14 +43,17 @@ Thread::~Thread() {
 
 bool Thread::Start(std::function<void()> body) {
     sim::CountCall("CreateThread");
+    sim::trace::Call trace("CreateThread");
+    const int tag = sim::trace::NewThreadTag();
     if (impl_ || sim::ShouldFail("CreateThread")) {
         return false;
     }
     impl_ = std::make_unique<Impl>();
     Impl* impl = impl_.get();
     ++running;
-    impl->thread = std::thread([impl, body = std::move(body)] {
+    impl->thread = std::thread([impl, tag, body = std::move(body)] {
         simThread = true;
+        sim::trace::SetThreadTag(tag);
         body();
         std::lock_guard lock(impl->mu);
         impl->done = true;

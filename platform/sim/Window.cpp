@@ -16,12 +16,14 @@
 #include "platform/sim/SimUi.h"
 #include "platform/sim/Templates.h"
 #include "platform/sim/Threads.h"
+#include "platform/sim/Trace.h"
 
 namespace {
 
 using sim::ui::ControlState;
 using ui::LResult;
 using ui::WindowHandle;
+namespace tr = sim::trace;
 
 constexpr unsigned kComboSelChange = 1;
 constexpr unsigned kEditChange = 0x0300;
@@ -487,6 +489,13 @@ unsigned RegisterWindowMessageA(const char* name) {
 
 int MessageBoxA(WindowHandle owner, const std::string& text, const std::string& caption,
                 unsigned flags) {
+    tr::Call trace(
+        "MessageBoxA",
+        [&] {
+            return tr::Args(tr::H(tr::Kind::Window, owner), tr::Q(text), tr::Q(caption),
+                            tr::Hex(flags));
+        },
+        false);
     sim::CountCall("MessageBoxA");
     if (sim::ShouldFail("MessageBoxA")) {
         return 0;
@@ -525,6 +534,7 @@ int MessageBoxA(WindowHandle owner, const std::string& text, const std::string& 
     }
     // The box's own modal loop: while it is open, sends to the thread's windows are handled and
     // the timers of its dialogs fire, re-entrantly, as on Windows.
+    trace.Result("answer " + std::to_string(box.answer));
     RunClockTo(sys::GetTickCount() + answer.openFor, [] { return false; });
     if (answer.until) {
         const auto start = std::chrono::steady_clock::now();
@@ -549,6 +559,10 @@ int MessageBoxA(WindowHandle owner, const std::string& text, const std::string& 
 namespace ui::backend {
 
 std::intptr_t RunModal(Dialog& dialog, int templateId, WindowHandle owner) {
+    tr::Call trace(
+        "DialogBoxParamA",
+        [&] { return tr::Args(std::to_string(templateId), tr::H(tr::Kind::Window, owner)); },
+        false);
     sim::CountCall("DialogBoxParamA");
     const sim::DialogTemplate* t = sim::FindTemplate(templateId);
     if (t == nullptr || sim::ShouldFail("DialogBoxParamA")) {
@@ -565,6 +579,8 @@ std::intptr_t RunModal(Dialog& dialog, int templateId, WindowHandle owner) {
             return -1;
         }
         w->handle = reinterpret_cast<WindowHandle>(S().nextHandle);
+        tr::Name(tr::Kind::Window, w->handle,
+                 [&] { return "dialog " + std::to_string(templateId); });
         S().nextHandle += 0x10;
         S().open[w->handle] = w;
         S().latest[templateId] = w;
@@ -593,10 +609,13 @@ std::intptr_t RunModal(Dialog& dialog, int templateId, WindowHandle owner) {
         }
     }
     S().cv.notify_all();
+    trace.Result(std::to_string(w->result));
     return w->result;
 }
 
 void EndDialog(WindowHandle dialog, std::intptr_t result) {
+    tr::Note("EndDialog",
+             [&] { return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(result)); });
     std::lock_guard lock(S().mu);
     if (auto w = FindOpen(dialog)) {
         w->ending = true;
@@ -606,6 +625,12 @@ void EndDialog(WindowHandle dialog, std::intptr_t result) {
 }
 
 LResult Send(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    if (message < 0xC000) {  // a registered message's number depends on the order of registration
+        tr::Note("SendMessageA", [&] {
+            return tr::Args(tr::H(tr::Kind::Window, window), tr::Hex(message),
+                            std::to_string(wParam), std::to_string(lParam));
+        });
+    }
     return OnOwnerThread(window, [window, message, wParam, lParam]() -> LResult {
         std::shared_ptr<Window> w;
         {
@@ -655,6 +680,9 @@ std::string GetItemText(WindowHandle dialog, int id) {
 }
 
 void SetItemText(WindowHandle dialog, int id, const std::string& text) {
+    tr::Note("SetDlgItemTextA", [&] {
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id), tr::Q(text));
+    });
     WithControl(dialog, id, [text](SimControl& c) {
         c.state.text = text;
         return 1;
@@ -662,6 +690,10 @@ void SetItemText(WindowHandle dialog, int id, const std::string& text) {
 }
 
 bool EnableItem(WindowHandle dialog, int id, bool enable) {
+    tr::Note("EnableWindow", [&] {
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id),
+                        std::to_string(enable));
+    });
     return WithControl(dialog, id, [enable](SimControl& c) {
                bool wasDisabled = !c.state.enabled;
                c.state.enabled = enable;
@@ -678,6 +710,9 @@ int GetCheck(WindowHandle dialog, int id) {
 }
 
 void SetCheck(WindowHandle dialog, int id, int state) {
+    tr::Note("CheckDlgButton", [&] {
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id), std::to_string(state));
+    });
     WithControl(dialog, id, [state](SimControl& c) {
         c.state.check = state;
         return 0;
@@ -685,6 +720,10 @@ void SetCheck(WindowHandle dialog, int id, int state) {
 }
 
 bool SetTimer(WindowHandle dialog, std::uintptr_t timerId, unsigned milliseconds) {
+    tr::Note("SetTimer", [&] {
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(timerId),
+                        std::to_string(milliseconds));
+    });
     sim::CountCall("SetTimer");
     if (sim::ShouldFail("SetTimer")) {
         return false;
@@ -703,12 +742,18 @@ bool SetTimer(WindowHandle dialog, std::uintptr_t timerId, unsigned milliseconds
 }
 
 bool KillTimer(WindowHandle dialog, std::uintptr_t timerId) {
+    tr::Note("KillTimer",
+             [&] { return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(timerId)); });
     std::lock_guard lock(S().mu);
     auto w = FindOpen(dialog);
     return w && w->timers.erase(timerId) > 0;
 }
 
 int ProgressSetPos(WindowHandle dialog, int id, int position) {
+    tr::Note("PBM_SETPOS", [&] {
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id),
+                        std::to_string(position));
+    });
     return static_cast<int>(WithControl(dialog, id, [position](SimControl& c) {
         int previous = c.state.position;
         c.state.position = std::clamp(position, 0, 100);
@@ -766,6 +811,8 @@ std::string ComboText(WindowHandle dialog, int id, int index) {
 }
 
 bool ListDeleteAllItems(WindowHandle dialog, int id) {
+    tr::Note("LVM_DELETEALLITEMS",
+             [&] { return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id)); });
     return WithControl(dialog, id, [](SimControl& c) {
                c.state.rows.clear();
                return 1;
@@ -831,6 +878,10 @@ bool ListSetColumnWidth(WindowHandle dialog, int id, int column, int width) {
 }
 
 int ListInsertItem(WindowHandle dialog, int id, int index, const std::string& text) {
+    tr::Note("LVM_INSERTITEM", [&] {
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id), std::to_string(index),
+                        tr::Q(text));
+    });
     return static_cast<int>(WithControl(
         dialog, id,
         [index, text](SimControl& c) {
@@ -843,6 +894,10 @@ int ListInsertItem(WindowHandle dialog, int id, int index, const std::string& te
 }
 
 bool ListSetItemText(WindowHandle dialog, int id, int index, int subItem, const std::string& text) {
+    tr::Note("LVM_SETITEMTEXT", [&] {
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id), std::to_string(index),
+                        std::to_string(subItem), tr::Q(text));
+    });
     return WithControl(dialog, id, [index, subItem, text](SimControl& c) {
                auto& rows = c.state.rows;
                if (index < 0 || index >= static_cast<int>(rows.size()) || subItem < 0) {
@@ -870,6 +925,10 @@ std::string ListGetItemText(WindowHandle dialog, int id, int index, int subItem)
 }
 
 bool ListSetItemState(WindowHandle dialog, int id, int index, unsigned state, unsigned mask) {
+    tr::Note("LVM_SETITEMSTATE", [&] {
+        return tr::Args(tr::H(tr::Kind::Window, dialog), std::to_string(id), std::to_string(index),
+                        tr::Hex(state), tr::Hex(mask));
+    });
     return WithControl(dialog, id, [index, state, mask](SimControl& c) {
                if (index < -1 || index >= static_cast<int>(c.state.rows.size())) {
                    return 0;
@@ -1112,6 +1171,14 @@ void SetStallTimeout(std::chrono::milliseconds timeout) {
 }  // namespace sim::ui
 
 namespace sim::detail {
+void NameOpenWindows() {
+    std::lock_guard lock(S().mu);
+    for (const auto& [handle, w] : S().open) {
+        sim::trace::Name(sim::trace::Kind::Window, handle,
+                         [&] { return "dialog " + std::to_string(w->templateId); });
+    }
+}
+
 void RecordUiFailure(const std::string& what) {
     std::lock_guard lock(S().mu);
     S().failures.push_back(what);
