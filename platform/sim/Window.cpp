@@ -1173,9 +1173,10 @@ void SetStallTimeout(std::chrono::milliseconds timeout) {
 namespace sim::detail {
 void NameOpenWindows() {
     std::lock_guard lock(S().mu);
-    for (const auto& [handle, w] : S().open) {
-        sim::trace::Name(sim::trace::Kind::Window, handle,
-                         [&] { return "dialog " + std::to_string(w->templateId); });
+    for (const auto& entry : S().open) {
+        const int templateId = entry.second->templateId;
+        sim::trace::Name(sim::trace::Kind::Window, entry.first,
+                         [templateId] { return "dialog " + std::to_string(templateId); });
     }
 }
 
