@@ -1,0 +1,13 @@
+// The unattended installation (not yet wired to the installation steps).
+#include "app/Unattended.h"
+
+#include "app/InstallLog.h"
+
+namespace unattended {
+
+int Run(const Options& options, InstallLog& log) {
+    log.Line("Unattended installation of " + options.model + " is not available in this build");
+    return kFailed;
+}
+
+}  // namespace unattended
