@@ -4,6 +4,7 @@
 #include "app/InstallDialog.h"
 #include "catalog/CatalogFile.h"
 #include "catalog/ModelTables.h"
+#include "platform/Files.h"
 #include "res/resource.h"
 
 namespace {
@@ -14,6 +15,9 @@ const char* const kNoDriverList =
 const char* const kUnknownModel =
     "The chosen driver is not known to this installer.\r\n\r\nThe driver list (DriverName.cfg) "
     "in the driver package does not match this program.";
+const char* const kFilesVanished =
+    "The unpacked driver files have disappeared.\r\n\r\nAnother program removed them after they "
+    "were unpacked; they are now unpacked again. Click Install again.";
 
 }  // namespace
 
@@ -63,8 +67,15 @@ bool InstallDialog::ResolveSelectedModel() {
         MessageBoxA(kNoDriverList, "Prompt", ui::mb::Ok | ui::mb::IconExclamation);
         return false;
     }
-    selectedModel =
-        catalog::ResolveModel(catalog::ReadCatalog(), selection, driverCombo.GetWindowTextA());
+    const auto entries = catalog::ReadCatalog();
+    // The list was filled from the catalogue: gone now, it was removed behind our back, and
+    // the package is not at fault.
+    if (entries.empty() && sys::GetFileAttributesA(catalog::kCatalogPath) == sys::attr::Invalid) {
+        MessageBoxA(kFilesVanished, "Prompt", ui::mb::Ok | ui::mb::IconExclamation);
+        UnpackDriverPackage();
+        return false;
+    }
+    selectedModel = catalog::ResolveModel(entries, selection, driverCombo.GetWindowTextA());
     if (selectedModel < 0 || selectedModel >= ReceiptModelCount() + labelModelCount ||
         selectedModel >= catalog::kModelCount) {
         MessageBoxA(kUnknownModel, "Prompt", ui::mb::Ok | ui::mb::IconExclamation);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalog/ArchiveExtractor.h"
+#include "install/SingleInstance.h"
 #include "platform/Thread.h"
 #include "platform/Window.h"
 #include "ports/SerialChannel.h"
@@ -90,6 +91,8 @@ class InstallDialog : public ui::Dialog {
     int serialEventMask = 3;
     int serialPortIndex = 0;
     ports::SerialSearch serialSearch;
+    // Held by the application; null when nothing else may be closing.
+    install::SingleInstance* singleInstance = nullptr;
 
   protected:
     bool OnInitDialog() override;

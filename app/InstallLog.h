@@ -2,6 +2,7 @@
 // cannot be written never stops an installation: its lines are then dropped.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 class InstallLog {
@@ -15,6 +16,12 @@ class InstallLog {
     bool Open(const std::string& path);
     // One line, with its time stamp; safe from any thread.
     void Line(const std::string& text);
+    // A failed call's line: what failed and the Windows error code it gave.
+    void Failed(const std::string& what, unsigned long error);
+
+  private:
+    std::mutex mu_;
+    std::string path_;
 };
 
 // "%TEMP%\ThermalDriverSetup.log".

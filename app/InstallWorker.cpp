@@ -8,6 +8,11 @@
 #include "res/resource.h"
 
 void InstallDialog::RunWorker() {
+    // Another installer's clean-up would remove what this one unpacks.
+    if (singleInstance != nullptr && !singleInstance->HoldsFiles()) {
+        ShowStatus("Waiting for the other installation to finish closing...");
+        singleInstance->WaitForFiles(install::kCloseWait);
+    }
     RestartService("Spooler", install::kStartOnly);
     // Once the window has gone, what is left is skipped: nothing would show its results.
     for (void (InstallDialog::*step)() :

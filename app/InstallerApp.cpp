@@ -1,12 +1,75 @@
-// Start-up: one modal main dialog, whose result does not matter.
+// Start-up: the command line, one installer at a time, then the window or the unattended run.
 #include "app/InstallerApp.h"
 
+#include "app/CommandLine.h"
 #include "app/InstallDialog.h"
+#include "app/InstallLog.h"
+#include "install/SingleInstance.h"
+#include "platform/Console.h"
+
+namespace {
+
+const char* const kAnotherRunning =
+    "Another installation is running.\r\n\r\nFinish it, or wait until its window has closed, "
+    "and then start this program again.";
+
+}  // namespace
 
 bool InstallerApp::InitInstance() {
-    InstallDialog dialog;
-    dialog.DoModal();
-    // The window has gone; the dialog's end waits for a preparation still under way and then
-    // removes what it unpacked.
-    return false;
+    install::SingleInstance instance;
+    if (!instance.Claim()) {
+        if (log_ != nullptr) {
+            log_->Line("Another installation is running");
+        }
+        ui::MessageBoxA(nullptr, kAnotherRunning, "Thermal Driver Setup",
+                        ui::mb::Ok | ui::mb::IconExclamation);
+        return false;
+    }
+    {
+        InstallDialog dialog;
+        dialog.singleInstance = &instance;
+        dialog.DoModal();
+        instance.ReleaseOpen();
+        // The window has gone; the dialog's end waits for a preparation still under way and
+        // then removes what it unpacked.
+    }
+    instance.ReleaseFiles();
+    return true;
+}
+
+int RunInstaller(const std::string& arguments) {
+    const CommandLine line = ParseCommandLine(arguments);
+    InstallLog log;
+    log.Open(line.logPath.empty() ? DefaultLogPath() : line.logPath);
+    log.Line("Command line: " + arguments);
+    if (!line.error.empty()) {
+        if (line.error != "usage") {
+            log.Line(line.error);
+            sys::WriteConsole(line.error + "\r\n\r\n");
+        }
+        sys::WriteConsole(UsageText());
+        log.Line("Result: " + std::to_string(unattended::kBadCommandLine));
+        return unattended::kBadCommandLine;
+    }
+    if (!line.quiet) {
+        InstallerApp app(&log);
+        return app.InitInstance() ? 0 : unattended::kAnotherRunning;
+    }
+    install::SingleInstance instance;
+    int result = unattended::kAnotherRunning;
+    if (!instance.Claim()) {
+        log.Line("Another installation is running");
+    } else {
+        if (!instance.HoldsFiles() && !instance.WaitForFiles(install::kCloseWait)) {
+            log.Line("The other installation did not finish closing in time; going on");
+        }
+        const auto& o = line.options;
+        log.Line("Model: " + o.model +
+                 "; printer name: " + (o.printerName.empty() ? o.model : o.printerName) +
+                 "; port: " + o.port + "; baud rate: " + std::to_string(o.baudRate) +
+                 "; default printer: " + (o.setDefault ? "yes" : "no"));
+        result = unattended::Run(o, log);
+    }
+    log.Line("Result: " + std::to_string(result));
+    return result;
 }

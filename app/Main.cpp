@@ -2,8 +2,6 @@
 #include "app/InstallerApp.h"
 #include "platform/Entry.h"
 
-int AppMain() {
-    InstallerApp app;
-    app.InitInstance();
-    return 0;
+int AppMain(const std::string& arguments) {
+    return RunInstaller(arguments);
 }

@@ -49,6 +49,12 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
 // Renames a file or a directory (with everything below it) on the same drive; fails with 183
 // when anything exists at `to`.
 bool MoveFileA(const std::string& from, const std::string& to);
+// Appends `bytes` to the file at `path`, creating it when missing, and closes it again
+// (CreateFileA with FILE_APPEND_DATA and OPEN_ALWAYS, sharing read and write; WriteFile;
+// CloseHandle): what returned true is on disk even if the process is killed next.
+bool AppendFileA(const std::string& path, const std::string& bytes);
+// The user's directory for temporary files, with its trailing backslash; empty on failure.
+std::string GetTempPathA();
 std::string GetCurrentDirectoryA();
 std::string GetSystemDirectoryA();
 std::string GetWindowsDirectoryA();

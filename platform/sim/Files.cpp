@@ -496,6 +496,39 @@ bool MoveFileA(const std::string& from, const std::string& to) {
     return rename(entry->host.c_str(), dst.c_str()) == 0 || Fail(err::AccessDenied);
 }
 
+bool AppendFileA(const std::string& path, const std::string& bytes) {
+    tr::Call trace("AppendFileA",
+                   [&] { return tr::Args(tr::Q(path), std::to_string(bytes.size())); });
+    sim::CountCall("AppendFileA");
+    if (sim::ShouldFail("AppendFileA") || TooLong(path) || Wildcard(path)) {
+        return false;
+    }
+    const std::string host = Resolve(path);
+    if (host.empty()) {
+        return Fail(err::PathNotFound);
+    }
+    struct stat st {};
+    if (Exists(host, st)) {
+        const Dword attributes = AttributesOf(host, st);
+        // CreateFileA of a directory or a read-only file for writing: 5 (ERROR_ACCESS_DENIED).
+        if ((attributes & (attr::Directory | attr::ReadOnly)) != 0) {
+            return Fail(err::AccessDenied);
+        }
+    } else if (!fs::is_directory(fs::path(host).parent_path())) {
+        return Fail(err::PathNotFound);
+    }
+    std::ofstream out(host, std::ios::binary | std::ios::app);
+    out << bytes;
+    out.flush();
+    return out.good() || Fail(err::AccessDenied);
+}
+
+std::string GetTempPathA() {
+    tr::Call trace("GetTempPathA");
+    sim::CountCall("GetTempPathA");
+    return sim::ShouldFail("GetTempPathA") ? std::string() : "C:\\Windows\\Temp\\";
+}
+
 std::string GetCurrentDirectoryA() {
     tr::Call trace("GetCurrentDirectoryA");
     sim::CountCall("GetCurrentDirectoryA");

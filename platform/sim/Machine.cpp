@@ -71,6 +71,18 @@ Dword GetTickCount() {
     return sim::detail::M().clock.load();
 }
 
+// Like GetTickCount not recorded: a clock read. The machine's day starts with its clock.
+LocalTime GetLocalTime() {
+    const Dword ms = sim::detail::M().clock.load();
+    return LocalTime{2026,
+                     1,
+                     1 + static_cast<int>(ms / 86400000),
+                     static_cast<int>(ms / 3600000 % 24),
+                     static_cast<int>(ms / 60000 % 60),
+                     static_cast<int>(ms / 1000 % 60),
+                     static_cast<int>(ms % 1000)};
+}
+
 }  // namespace sys
 
 namespace sim {
@@ -110,6 +122,8 @@ void ResetMachine() {
     M().root = pattern;
     fs::create_directories(fs::path(M().root) / "Windows" / "System32");
     fs::create_directories(fs::path(M().root) / "Windows" / "SysWOW64");
+    fs::create_directories(fs::path(M().root) / "Windows" / "Temp");
+    M().console.clear();
     M().currentDirectory = "C:\\";
     M().failures.clear();
     M().calls.clear();

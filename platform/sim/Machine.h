@@ -33,6 +33,7 @@ struct Machine {
     std::map<std::string, ModuleRecord> modules;  // by lower-case name
     std::atomic<sys::Dword> clock{1000};
     std::atomic<sys::Dword> slept{0};
+    std::string console;  // what the program wrote to its console
     sys::VersionInfo version{0, 6, 1, 7601, 2};
     bool extendedVersionFails = false;
     bool plainVersionFails = false;

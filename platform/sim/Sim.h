@@ -33,6 +33,9 @@ void ClearFailures();
 // For the back end: true (and the last error set) when this call is to fail now.
 bool ShouldFail(const char* call);
 
+// Everything the program wrote to its console since Reset.
+std::string ConsoleOutput();
+
 // Number of times each platform call was made since Reset.
 int CallCount(const std::string& call);
 void CountCall(const char* call);

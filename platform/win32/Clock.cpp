@@ -20,6 +20,11 @@ void SetLastError(Dword code) {
 void Sleep(Dword milliseconds) {
     ::Sleep(milliseconds);
 }
+LocalTime GetLocalTime() {
+    SYSTEMTIME t{};
+    ::GetLocalTime(&t);
+    return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
 Dword GetTickCount() {
     return ::GetTickCount();
 }

@@ -80,6 +80,28 @@ bool MoveFileA(const std::string& from, const std::string& to) {
     return ::MoveFileA(from.c_str(), to.c_str()) != 0;
 }
 
+bool AppendFileA(const std::string& path, const std::string& bytes) {
+    HANDLE file = ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    const bool ok =
+        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0 &&
+        written == bytes.size();
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(file);
+    ::SetLastError(error);
+    return ok;
+}
+
+std::string GetTempPathA() {
+    char buffer[MAX_PATH + 1] = {};
+    DWORD n = ::GetTempPathA(MAX_PATH, buffer);
+    return n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
+}
+
 std::string GetCurrentDirectoryA() {
     char buffer[MAX_PATH + 1] = {};
     DWORD n = ::GetCurrentDirectoryA(MAX_PATH, buffer);

@@ -286,4 +286,33 @@ TEST_F(FileTest, SystemDirectoryIsInsideTheWindowsDirectory) {
     EXPECT_TRUE(Has(sys::GetCurrentDirectoryA(), sys::attr::Directory));
 }
 
+TEST_F(FileTest, AppendFileCreatesThenAppendsAndLeavesTheFileClosed) {
+    ASSERT_TRUE(sys::AppendFileA(At("log.txt"), "one\r\n"));
+    ASSERT_TRUE(sys::AppendFileA(At("LOG.TXT"), ""));
+    ASSERT_TRUE(sys::AppendFileA(At("log.txt"), "two\r\n"));
+    EXPECT_EQ(ReadFile(At("log.txt")).value_or("<missing>"), "one\r\ntwo\r\n");
+    // Nothing of it stays open: the file can go at once.
+    EXPECT_TRUE(sys::DeleteFileA(At("log.txt")));
+}
+
+TEST_F(FileTest, AppendFileErrors) {
+    ASSERT_TRUE(sys::CreateDirectoryA(At("dir")));
+    ASSERT_TRUE(WriteFile(At("locked.txt"), "r"));
+    ASSERT_TRUE(sys::SetFileAttributesA(At("locked.txt"), sys::attr::ReadOnly));
+    EXPECT_EQ(ErrorOf([&] { return sys::AppendFileA(At("nodir\\log.txt"), "x"); }),
+              sys::err::PathNotFound);
+    EXPECT_EQ(ErrorOf([&] { return sys::AppendFileA(At("dir"), "x"); }), sys::err::AccessDenied);
+    EXPECT_EQ(ErrorOf([&] { return sys::AppendFileA(At("locked.txt"), "x"); }),
+              sys::err::AccessDenied);
+    EXPECT_EQ(ReadFile(At("locked.txt")).value_or("<missing>"), "r");
+    ASSERT_TRUE(sys::SetFileAttributesA(At("locked.txt"), sys::attr::Normal));
+}
+
+TEST_F(FileTest, TempPathIsADirectoryWithItsTrailingBackslash) {
+    const std::string temp = sys::GetTempPathA();
+    ASSERT_FALSE(temp.empty());
+    EXPECT_EQ(temp.back(), '\\');
+    EXPECT_TRUE(Has(temp.substr(0, temp.size() - 1), sys::attr::Directory));
+}
+
 }  // namespace

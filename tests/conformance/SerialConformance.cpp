@@ -210,6 +210,29 @@ TEST_F(SerialConformance, NamedEventIsOpenedAgainByName) {
     EXPECT_EQ(sys::wait::Object0, sys::WaitForSingleObject(second.Get(), 0));
 }
 
+// The installer's machine-wide lock: a named auto-reset event created signalled. One wait takes
+// it for every handle; a set gives it back; once the last handle has gone, a new one is free.
+TEST_F(SerialConformance, GlobalAutoResetEventIsALockAnyHandleTakesOnce) {
+    const std::string name =
+        "Global\\conformance-lock-" + std::to_string(reinterpret_cast<std::uintptr_t>(this));
+    {
+        sys::Handle first(sys::CreateEventA(nullptr, 0, 1, name.c_str()));
+        ASSERT_TRUE(first) << sys::GetLastError();
+        sys::Handle second(sys::CreateEventA(nullptr, 0, 1, name.c_str()));
+        ASSERT_TRUE(second) << sys::GetLastError();
+        EXPECT_EQ(sys::wait::Object0, sys::WaitForSingleObject(first.Get(), 0));
+        EXPECT_EQ(sys::wait::Timeout, sys::WaitForSingleObject(second.Get(), 0));
+        EXPECT_EQ(sys::wait::Timeout, sys::WaitForSingleObject(first.Get(), 0));
+        ASSERT_NE(0, sys::SetEvent(first.Get()));
+        EXPECT_EQ(sys::wait::Object0, sys::WaitForSingleObject(second.Get(), 0));
+    }
+    sys::SetLastError(kMarker);
+    sys::Handle fresh(sys::CreateEventA(nullptr, 0, 1, name.c_str()));
+    ASSERT_TRUE(fresh) << sys::GetLastError();
+    EXPECT_NE(sys::err::AlreadyExists, sys::GetLastError());
+    EXPECT_EQ(sys::wait::Object0, sys::WaitForSingleObject(fresh.Get(), 0));
+}
+
 // ---- FormatMessageA --------------------------------------------------------------------------
 
 TEST_F(SerialConformance, FormatMessageCutsToTheBuffer) {
