@@ -2,6 +2,7 @@
 #include "app/InstallDialog.h"
 
 #include "app/Cleanup.h"
+#include "app/InstallLog.h"
 #include "platform/Serial.h"
 #include "ports/PortTypeList.h"
 #include "res/resource.h"
@@ -14,7 +15,7 @@ const unsigned kUpdateDataMessage = ui::RegisterWindowMessageA("MyUpdateData");
 
 }  // namespace
 
-InstallDialog::InstallDialog() : ui::Dialog(IDD_INSTALL) {}
+InstallDialog::InstallDialog(InstallLog* log) : ui::Dialog(IDD_INSTALL), log_(log) {}
 
 InstallDialog::~InstallDialog() {
     closing_ = true;
@@ -27,6 +28,9 @@ InstallDialog::~InstallDialog() {
 }
 
 void InstallDialog::ShowStatus(const std::string& text) {
+    if (log_ != nullptr) {
+        log_->Line("Status: " + text);
+    }
     statusText = text;
     Refresh();
 }
@@ -37,7 +41,11 @@ int InstallDialog::AppMessageBox(const std::string& text, unsigned flags) {
     if (closing_) {
         return 0;
     }
-    return MessageBoxA(text, kAppTitle, flags);
+    const int answer = MessageBoxA(text, kAppTitle, flags);
+    if (log_ != nullptr) {
+        log_->Line("Box: " + text + " - answer " + std::to_string(answer));
+    }
+    return answer;
 }
 
 void InstallDialog::Refresh() {

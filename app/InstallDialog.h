@@ -13,12 +13,15 @@
 #include "ports/SerialChannel.h"
 #include "ports/SerialDetection.h"
 
+class InstallLog;
+
 class InstallDialog : public ui::Dialog {
   public:
     static constexpr unsigned kSerialDataMessage = ui::wm::User + 7;
     static constexpr std::uintptr_t kSerialTimer = 1;
 
-    InstallDialog();
+    // `log` (may be null) gets the status lines and the boxes with their answers.
+    explicit InstallDialog(InstallLog* log = nullptr);
     // Waits for the worker, then removes the unpacked files if the window went before it ended.
     ~InstallDialog() override;
 
@@ -111,5 +114,6 @@ class InstallDialog : public ui::Dialog {
     // Whether the worker may still place files: the clean-up must not run beside it.
     std::atomic<bool> preparing_{false};
     bool cleanupPending_ = false;  // the window went while the worker prepared
-    sys::Thread worker_;           // last: it ends before any member it uses goes
+    InstallLog* log_ = nullptr;
+    sys::Thread worker_;  // last: it ends before any member it uses goes
 };

@@ -26,7 +26,7 @@ bool InstallerApp::InitInstance() {
         return false;
     }
     {
-        InstallDialog dialog;
+        InstallDialog dialog(log_);
         dialog.singleInstance = &instance;
         dialog.DoModal();
         instance.ReleaseOpen();
@@ -45,9 +45,9 @@ int RunInstaller(const std::string& arguments) {
     if (!line.error.empty()) {
         if (line.error != "usage") {
             log.Line(line.error);
-            sys::WriteConsole(line.error + "\r\n\r\n");
+            sys::WriteConsoleText(line.error + "\r\n\r\n");
         }
-        sys::WriteConsole(UsageText());
+        sys::WriteConsoleText(UsageText());
         log.Line("Result: " + std::to_string(unattended::kBadCommandLine));
         return unattended::kBadCommandLine;
     }

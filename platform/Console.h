@@ -7,6 +7,6 @@ namespace sys {
 
 // Writes to the standard output; a program without one first attaches to its parent's console
 // (AttachConsole(ATTACH_PARENT_PROCESS)). False when there is nowhere to write.
-bool WriteConsole(const std::string& text);
+bool WriteConsoleText(const std::string& text);
 
 }  // namespace sys

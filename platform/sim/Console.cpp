@@ -5,10 +5,10 @@
 
 namespace sys {
 
-bool WriteConsole(const std::string& text) {
-    sim::trace::Call trace("WriteConsole", [&] { return sim::trace::Q(text); });
-    sim::CountCall("WriteConsole");
-    if (sim::ShouldFail("WriteConsole")) {
+bool WriteConsoleText(const std::string& text) {
+    sim::trace::Call trace("WriteConsoleText", [&] { return sim::trace::Q(text); });
+    sim::CountCall("WriteConsoleText");
+    if (sim::ShouldFail("WriteConsoleText")) {
         return false;
     }
     std::lock_guard lock(sim::detail::M().mu);

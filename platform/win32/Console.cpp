@@ -5,7 +5,7 @@
 
 namespace sys {
 
-bool WriteConsole(const std::string& text) {
+bool WriteConsoleText(const std::string& text) {
     HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
     bool attached = false;
     // A GUI program started from a console has no standard output of its own.

@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "app/InstallLog.h"
+#include "app/InstallerApp.h"
+#include "app/Unattended.h"
 #include "platform/Types.h"
 #include "tests/unit/SimFixture.h"
 
@@ -79,6 +81,22 @@ TEST_F(InstallLogTest, TheDefaultLogIsInTheTemporaryFolder) {
     EXPECT_EQ(DefaultLogPath(), "C:\\Windows\\Temp\\ThermalDriverSetup.log");
     InstallLog log;
     EXPECT_TRUE(log.Open(DefaultLogPath()));
+}
+
+// A bad line runs nothing: its reason goes to the log and, with the usage, to the console.
+TEST_F(InstallLogTest, ABadCommandLineIsLoggedAndPrintedWithTheUsage) {
+    EXPECT_EQ(RunInstaller("/quiet /model \"TR-210 Series\" /port LPT1: /colour red"),
+              unattended::kBadCommandLine);
+    const std::string log = HostText("C:\\Windows\\Temp\\ThermalDriverSetup.log");
+    EXPECT_NE(log.find("  Unknown option: /colour\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("  Result: 87\r\n"), std::string::npos) << log;
+    EXPECT_EQ(sim::ConsoleOutput().rfind("Unknown option: /colour\r\n\r\nThermal Driver Setup", 0),
+              0u)
+        << sim::ConsoleOutput();
+
+    EXPECT_EQ(RunInstaller("/? /log C:\\usage.log"), unattended::kBadCommandLine);
+    EXPECT_NE(sim::ConsoleOutput().find("DriverInstaller.exe /quiet /model"), std::string::npos);
+    EXPECT_EQ(sim::CallCount("DialogBoxParamA") + sim::CallCount("MessageBoxA"), 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <string>
 
+#include "app/InstallLog.h"
 #include "app/InstallerApp.h"
 #include "app/Unattended.h"
 #include "install/SingleInstance.h"
@@ -48,8 +49,13 @@ TEST_F(SingleInstanceTest, ASecondInstallerBesideAnOpenOneIsRefused) {
         window = RunInstaller("/log C:\\third.log");
     });
     sim::ui::Close(D);
-    InstallerApp first;
-    EXPECT_TRUE(first.InitInstance());
+    InstallLog log;
+    ASSERT_TRUE(log.Open("C:\\first.log"));
+    InstallerApp firstApp(&log);
+    EXPECT_TRUE(firstApp.InitInstance());
+    // The window's status lines reach its log.
+    EXPECT_NE(HostText("C:\\first.log").find("  Status: Reading driver file...\r\n"),
+              std::string::npos);
 
     EXPECT_EQ(quiet, unattended::kAnotherRunning);
     EXPECT_EQ(window, unattended::kAnotherRunning);
