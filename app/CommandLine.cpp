@@ -72,6 +72,12 @@ std::vector<std::string> SplitArguments(const std::string& arguments) {
 CommandLine ParseCommandLine(const std::string& arguments) {
     CommandLine line;
     const auto args = SplitArguments(arguments);
+    // The log goes where asked even when another option is wrong: that is where its reason is.
+    for (size_t i = 0; i + 1 < args.size(); ++i) {
+        if (Lower(args[i]) == "/log") {
+            line.logPath = args[i + 1];
+        }
+    }
     std::vector<std::string> seen;
     bool baudGiven = false;
     for (size_t i = 0; i < args.size() && line.error.empty(); ++i) {

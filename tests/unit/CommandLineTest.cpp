@@ -97,6 +97,7 @@ const Bad kBad[] = {
 };
 
 TEST(CommandLineTest, RefusedLinesSayWhy) {
+    EXPECT_EQ(ParseCommandLine("/quiet /colour red /log C:\\bad.log").logPath, "C:\\bad.log");
     for (const auto& c : kBad) {
         EXPECT_NE(ParseCommandLine(c.line).error.find(c.reason), std::string::npos)
             << c.line << " gave \"" << ParseCommandLine(c.line).error << "\"";
