@@ -15,12 +15,16 @@ const char* const kAnotherRunning =
 
 }  // namespace
 
+void InstallerApp::Note(const std::string& text) {
+    if (log_ != nullptr) {
+        log_->Line(text);
+    }
+}
+
 bool InstallerApp::InitInstance() {
     install::SingleInstance instance;
     if (!instance.Claim()) {
-        if (log_ != nullptr) {
-            log_->Line("Another installation is running");
-        }
+        Note("Another installation is running");
         ui::MessageBoxA(nullptr, kAnotherRunning, "Thermal Driver Setup",
                         ui::mb::Ok | ui::mb::IconExclamation);
         return false;
@@ -30,10 +34,12 @@ bool InstallerApp::InitInstance() {
         dialog.singleInstance = &instance;
         dialog.DoModal();
         instance.ReleaseOpen();
-        // The window has gone; the dialog's end waits for a preparation still under way and
-        // then removes what it unpacked.
+        Note("The window has closed");
+        // The dialog's end waits for a preparation still under way and then removes what it
+        // unpacked.
     }
     instance.ReleaseFiles();
+    Note("The unpacked files are removed");
     return true;
 }
 
@@ -53,7 +59,9 @@ int RunInstaller(const std::string& arguments) {
     }
     if (!line.quiet) {
         InstallerApp app(&log);
-        return app.InitInstance() ? 0 : unattended::kAnotherRunning;
+        const int result = app.InitInstance() ? 0 : unattended::kAnotherRunning;
+        log.Line("Result: " + std::to_string(result));
+        return result;
     }
     install::SingleInstance instance;
     int result = unattended::kAnotherRunning;

@@ -12,6 +12,8 @@ class InstallerApp {
     bool InitInstance();
 
   private:
+    void Note(const std::string& text);
+
     InstallLog* log_;
 };
 

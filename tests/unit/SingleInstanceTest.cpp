@@ -53,9 +53,12 @@ TEST_F(SingleInstanceTest, ASecondInstallerBesideAnOpenOneIsRefused) {
     ASSERT_TRUE(log.Open("C:\\first.log"));
     InstallerApp firstApp(&log);
     EXPECT_TRUE(firstApp.InitInstance());
-    // The window's status lines reach its log.
-    EXPECT_NE(HostText("C:\\first.log").find("  Status: Reading driver file...\r\n"),
-              std::string::npos);
+    // The window's status lines reach its log, and its end: the locks go after the clean-up.
+    const std::string firstLog = HostText("C:\\first.log");
+    EXPECT_NE(firstLog.find("  Status: Reading driver file...\r\n"), std::string::npos);
+    EXPECT_NE(firstLog.find("  The window has closed\r\n"), std::string::npos) << firstLog;
+    EXPECT_GT(firstLog.find("  The unpacked files are removed\r\n"),
+              firstLog.find("  The window has closed\r\n"));
 
     EXPECT_EQ(quiet, unattended::kAnotherRunning);
     EXPECT_EQ(window, unattended::kAnotherRunning);
