@@ -29,12 +29,12 @@ install_on_lpt1() {
         fail "$2: the parallel port dialog did not appear"
         return 1
     }
-    flow_choose_port 0 >/dev/null && flow_ok_until "$STEP_MS" "&Finish" >/dev/null || {
+    if ! { flow_choose_port 0 >/dev/null && flow_ok_until "$STEP_MS" "&Finish" >/dev/null; }; then
         e2e_probe boxes | sed "s/^/$2 box: /"
         e2e_screenshot "back-to-back-$2-no-finish"
         fail "$2: \"&Finish\" not shown"
         return 1
-    }
+    fi
     pass "$2: \"&Finish\" shown"
 }
 

@@ -50,8 +50,9 @@ quiet() {
     wait "$pid"
     rc=$?
     out=$(tr -d '\r' <"$E2E_WORK/$name.out")
-    log=$(cat "$drive_c/$name.log" 2>/dev/null | tr -d "\r")
-    sed "s/^/$name log: /" <<<"$log"
+    log=
+    [[ -f "$drive_c/$name.log" ]] && log=$(tr -d '\r' <"$drive_c/$name.log")
+    [[ -z "$log" ]] || printf '%s log: %s\n' "$name" "${log//$'\n'/$'\n'"$name log: "}"
 }
 
 # --- What the command line settles itself -------------------------------------------------
