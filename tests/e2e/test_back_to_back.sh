@@ -2,8 +2,8 @@
 # Under Wine (32-bit prefix): two printers installed back to back. A receipt printer on LPT1:,
 # "&Finish", and 0.3 s later a second installer for "LB-200 Label" on LPT1:. The second ends with
 # the label printer installed: at once, or after the "another installation" box and a new start
-# once the first has ended; never with the box that blames the package. Gives the time from
-# "&Finish" to the end of the first process.
+# once the first has ended; never with the box that blames the package. Prints the time from
+# "&Finish" to the end of the first process (a figure, not a check).
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=tests/e2e/lib.sh
@@ -69,7 +69,7 @@ done
 wait "$watcher"
 ms=$(cat "$E2E_WORK/first.end" 2>/dev/null)
 echo "timing: &Finish to the end of the first process ${ms:-?} ms"
-check "the first process ended within 2 s of &Finish (${ms:-?} ms)" test "${ms:-99999}" -lt 2000
+check "the first process ended by itself after &Finish" test -n "$ms"
 note "the second installer: $outcome"
 check "the second installer never blames the package" test "$outcome" != blamed
 if [[ $outcome == refused ]]; then
