@@ -1,4 +1,4 @@
-// The unattended installation (not yet wired to the installation steps).
+// placeholder until written
 #include "app/Unattended.h"
 
 #include "app/InstallLog.h"
