@@ -2,6 +2,7 @@
 // boxes, the port dialogs it owns, and the log beside them.
 #include "app/InstallDialog.h"
 #include "app/InstallLog.h"
+#include "platform/Clock.h"
 #include "ports/ParallelPortDialog.h"
 #include "ports/PortListView.h"
 #include "ports/SerialPromptDialog.h"
@@ -25,6 +26,10 @@ void InstallDialog::SetStatus(const std::string& text) {
 
 void InstallDialog::SetProgress(int percent) {
     progressBar.SetPos(percent);
+}
+
+void InstallDialog::PauseForTheEye(sys::Dword milliseconds) {
+    sys::Sleep(milliseconds);
 }
 
 int InstallDialog::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {

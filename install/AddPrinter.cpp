@@ -32,8 +32,11 @@ void SetDefaultPrinterValue(Installation& state, Frontend& front, const std::str
         return;
     }
     const auto* data = reinterpret_cast<const std::uint8_t*>(device.c_str());
-    if (sys::RegSetValueExA(key.Get(), "Device", 0, sys::reg::Sz, data,
-                            static_cast<sys::Dword>(device.size())) != sys::err::Success) {
+    const sys::Dword written = sys::RegSetValueExA(key.Get(), "Device", 0, sys::reg::Sz, data,
+                                                   static_cast<sys::Dword>(device.size()));
+    if (written != sys::err::Success) {
+        front.Log("RegSetValueExA of the default printer failed: " +
+                  std::to_string(static_cast<int>(written)));
         front.AppMessageBox(
             "Error\xA3\xBA"
             "Failed to set regist",
@@ -55,7 +58,7 @@ void PrinterAdded(Installation& state, Frontend& front, const PrinterSetup& setu
     } else if (state.portType == ports::kUsb) {
         ports::SelectUsbPort(state, front);
     }
-    sys::Sleep(setup.finishPauseMs);
+    front.PauseForTheEye(setup.finishPauseMs);
     // The serial search ends the installation itself.
     if (state.portType != ports::kSerial) {
         CompleteInstallation(front);
@@ -76,6 +79,7 @@ std::string MissingPortText(const Installation& state) {
 }
 
 void ReportAddPrinterFailure(Installation& state, Frontend& front, sys::Dword error) {
+    front.Log("AddPrinterA failed: " + std::to_string(static_cast<int>(error)));
     if (error == sys::err::UnknownPort) {
         front.MessageBox(MissingPortText(state), "Prompt", ui::mb::Ok);
         front.SetInstallCaption("Reinstall");

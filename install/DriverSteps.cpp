@@ -81,6 +81,7 @@ bool AddDriver(Frontend& front, const sys::DRIVER_INFO_3& info,
     if (added == 1) {
         return true;
     }
+    front.Log("AddPrinterDriverExA failed: " + std::to_string(static_cast<int>(error)));
     if (AskRetryDriver(front, error)) {
         front.SetInstallButton("Reinstall");
         front.SetProgress(0);

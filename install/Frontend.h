@@ -18,6 +18,8 @@ class Frontend : public SerialOwner {
     // The installation's choices and status line to the form ("MyUpdateData").
     virtual void Refresh() = 0;
     virtual void SetProgress(int percent) = 0;
+    // A pause that only lets the user see a step end before the next.
+    virtual void PauseForTheEye(sys::Dword milliseconds) = 0;
     // A box owned by the main window; returns the button's id.
     virtual int MessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
     // A box with the product's caption; 0 once the main window has gone.

@@ -166,11 +166,16 @@ void WritePortSettings(Installation& state, Frontend& front, const std::string& 
     sys::RegKey key;
     // A key that will not open for writing (5, a user without KEY_SET_VALUE) loses the
     // settings as surely as a failed write: the user is told the same way.
-    if (sys::RegOpenKeyExA(sys::HkeyLocalMachine(), kPortsKey, 0, sys::key::SetValue,
-                           key.Receive()) != sys::err::Success ||
-        sys::RegSetValueExA(key.Get(), entry.c_str(), 0, sys::reg::Sz,
-                            reinterpret_cast<const std::uint8_t*>(text.c_str()),
-                            static_cast<sys::Dword>(text.size())) != sys::err::Success) {
+    sys::Dword result = sys::RegOpenKeyExA(sys::HkeyLocalMachine(), kPortsKey, 0,
+                                           sys::key::SetValue, key.Receive());
+    if (result == sys::err::Success) {
+        result = sys::RegSetValueExA(key.Get(), entry.c_str(), 0, sys::reg::Sz,
+                                     reinterpret_cast<const std::uint8_t*>(text.c_str()),
+                                     static_cast<sys::Dword>(text.size()));
+    }
+    if (result != sys::err::Success) {
+        front.Log("The port settings of " + entry +
+                  " could not be written: " + std::to_string(static_cast<int>(result)));
         front.AppMessageBox(
             "Error\xA3\xBA"
             "Failed to set Registry",
@@ -199,9 +204,12 @@ Probe ProbeCurrentPort(Installation& state, Frontend& front) {
                                  static_cast<char>(state.parity), state.dataBits, state.stopBits,
                                  static_cast<sys::Dword>(state.serialEventMask),
                                  kWriteBufferSize) != 1) {
+        front.Log(entry +
+                  " could not be opened: " + std::to_string(static_cast<int>(sys::GetLastError())));
         return Probe::NotOpened;
     }
     if (state.serialChannel.StartMonitoring() != 1) {
+        front.Log(entry + ": its monitor could not be started");
         return Probe::OpenedNotStarted;
     }
     const bool timed = front.SetSerialTimer(kProbeWaitMs);
