@@ -32,7 +32,7 @@ void InstallDialog::PauseForTheEye(sys::Dword milliseconds) {
     sys::Sleep(milliseconds);
 }
 
-int InstallDialog::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+int InstallDialog::Box(const std::string& text, const std::string& caption, unsigned flags) {
     const int answer = MessageBoxA(text, caption, flags);
     Log("Box \"" + caption + "\": " + text + " -> " + std::to_string(answer));
     return answer;
@@ -45,7 +45,7 @@ int InstallDialog::AppMessageBox(const std::string& text, unsigned flags) {
         Log("Box not shown, the window has gone: " + text);
         return 0;
     }
-    return MessageBox(text, kAppTitle, flags);
+    return Box(text, kAppTitle, flags);
 }
 
 ui::WindowHandle InstallDialog::OwnerWindow() {

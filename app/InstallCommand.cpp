@@ -28,7 +28,7 @@ void InstallDialog::OnInstall() {
     }
     const int selection = driverCombo.GetCurSel();
     if (driverCombo.GetCount() <= 0 || selection < 0) {
-        MessageBox(kNoDriverList, "Prompt", ui::mb::Ok | ui::mb::IconExclamation);
+        Box(kNoDriverList, "Prompt", ui::mb::Ok | ui::mb::IconExclamation);
         installButton.EnableWindow(true);
         return;
     }

@@ -31,7 +31,7 @@ class InstallDialog : public ui::Dialog, public install::Frontend {
     void Refresh() override;
     void SetProgress(int percent) override;
     void PauseForTheEye(sys::Dword milliseconds) override;
-    int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+    int Box(const std::string& text, const std::string& caption, unsigned flags) override;
     int AppMessageBox(const std::string& text, unsigned flags) override;
     ui::WindowHandle OwnerWindow() override;
     int ChooseParallelPort(std::string& port) override;

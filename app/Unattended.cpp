@@ -74,13 +74,13 @@ class Quiet final : public install::Frontend {
     void SetProgress(int) override {}
     void PauseForTheEye(sys::Dword) override {}
 
-    int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override {
+    int Box(const std::string& text, const std::string& caption, unsigned flags) override {
         const int answer = Answer(text, flags);
         Log("Box \"" + caption + "\": " + text + " -> " + std::to_string(answer));
         return answer;
     }
     int AppMessageBox(const std::string& text, unsigned flags) override {
-        return MessageBox(text, kAppTitle, flags);
+        return Box(text, kAppTitle, flags);
     }
     ui::WindowHandle OwnerWindow() override { return nullptr; }
 

@@ -81,14 +81,14 @@ std::string MissingPortText(const Installation& state) {
 void ReportAddPrinterFailure(Installation& state, Frontend& front, sys::Dword error) {
     front.Log("AddPrinterA failed: " + std::to_string(static_cast<int>(error)));
     if (error == sys::err::UnknownPort) {
-        front.MessageBox(MissingPortText(state), "Prompt", ui::mb::Ok);
+        front.Box(MissingPortText(state), "Prompt", ui::mb::Ok);
         front.SetInstallCaption("Reinstall");
     } else if (error == sys::err::ModNotFound) {
-        front.MessageBox("Missing system flies,please repair system", "Prompt", ui::mb::Ok);
+        front.Box("Missing system flies,please repair system", "Prompt", ui::mb::Ok);
         front.SetInstallCaption("Reinstall");
     } else {
-        front.MessageBox("Error AddPrinter " + std::to_string(static_cast<int>(error)),
-                         "Error prompt", ui::mb::Ok);
+        front.Box("Error AddPrinter " + std::to_string(static_cast<int>(error)), "Error prompt",
+                  ui::mb::Ok);
     }
     front.EnableInstall(true);
     front.SetProgress(0);

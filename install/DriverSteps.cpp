@@ -24,7 +24,7 @@ bool AskRetryDriver(Frontend& front, sys::Dword error) {
     const std::string text = "Failed to add the driver " + std::to_string(static_cast<int>(error)) +
                              "\r\n\r\nClick Retry:You can retry\r\nClick Cancel\xA3\xBA"
                              "exit and abort installation";
-    return front.MessageBox(text, "Error", ui::mb::RetryCancel) == ui::id::Retry;
+    return front.Box(text, "Error", ui::mb::RetryCancel) == ui::id::Retry;
 }
 
 }  // namespace

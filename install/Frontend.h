@@ -21,7 +21,7 @@ class Frontend : public SerialOwner {
     // A pause that only lets the user see a step end before the next.
     virtual void PauseForTheEye(sys::Dword milliseconds) = 0;
     // A box owned by the main window; returns the button's id.
-    virtual int MessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
+    virtual int Box(const std::string& text, const std::string& caption, unsigned flags) = 0;
     // A box with the product's caption; 0 once the main window has gone.
     virtual int AppMessageBox(const std::string& text, unsigned flags) = 0;
     // The owner of the spooler's own dialogs (null: none).

@@ -56,7 +56,7 @@ bool ResolveModel(Installation& state, Frontend& front, int selection) {
     if (state.selectedModel < 0 ||
         state.selectedModel >= state.ReceiptModelCount() + state.labelModelCount ||
         state.selectedModel >= catalog::kModelCount) {
-        front.MessageBox(kUnknownModel, "Prompt", ui::mb::Ok | ui::mb::IconExclamation);
+        front.Box(kUnknownModel, "Prompt", ui::mb::Ok | ui::mb::IconExclamation);
         return false;
     }
     return true;

@@ -77,8 +77,7 @@ namespace ports {
 
 void SelectUsbPort(install::Installation& state, install::Frontend& front) {
     while (!TryUsbPorts(state, front, state.printerName)) {
-        const int answer =
-            front.MessageBox(kNoPortOnline, kNoPortOnlineCaption, ui::mb::RetryCancel);
+        const int answer = front.Box(kNoPortOnline, kNoPortOnlineCaption, ui::mb::RetryCancel);
         if (answer != ui::id::Retry) {
             break;
         }

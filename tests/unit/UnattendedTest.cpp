@@ -159,6 +159,11 @@ struct Case {
     bool seeded = false;
 };
 
+// The case's name where GoogleTest shows the parameter.
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.trace;
+}
+
 std::string Receipt() {
     return std::string(catalog::ReceiptDriverName(0));
 }
