@@ -108,15 +108,17 @@ void InstallDialog::Log(const std::string& line) {
     }
 }
 
+// The channel's owner by the window's own calls: it may still wait for its monitor while the
+// dialog's members go, so no member stands between.
 void InstallDialog::SerialNotify(unsigned message, ui::WParam wParam, ui::LParam lParam) {
-    serialOwner_.SerialNotify(message, wParam, lParam);
+    SendMessageA(message, wParam, lParam);
 }
 
 bool InstallDialog::WaitForMonitor(sys::Thread& monitor, sys::Dword milliseconds) {
-    return serialOwner_.WaitForMonitor(monitor, milliseconds);
+    return WaitForThread(monitor, milliseconds);
 }
 
 void InstallDialog::SerialReport(const std::string& text) {
     Log("Box \"Application Error\": " + text);
-    serialOwner_.SerialReport(text);
+    WindowSerialOwner::ShowAlone(text);
 }

@@ -77,7 +77,6 @@ class InstallDialog : public ui::Dialog, public install::Frontend {
 
   private:
     InstallLog* log_;
-    WindowSerialOwner serialOwner_{*this};
     // Set when the window goes: the worker then skips what is left of its preparation.
     std::atomic<bool> closing_{false};
     // Whether the worker may still place files: the clean-up must not run beside it.

@@ -258,9 +258,10 @@ int Run(const Options& options, InstallLog& log) {
         log.Line("Result: " + std::to_string(kBadCommandLine));
         return kBadCommandLine;
     }
+    // The front end outlives the state: the serial channel reports to it until it goes.
+    Quiet front(log, options);
     install::Installation state;
     state.Reset();
-    Quiet front(log, options);
     catalog::ArchiveExtractor archiver;
     const std::atomic<bool> stop{false};
     install::Prepare(state, front, archiver, stop);
