@@ -85,7 +85,7 @@ struct DriverRecord {
 
 // AddPrinterDriverExA(NULL, 3, info, APD_COPY_ALL_FILES), then the copies are removed in
 // `deleteOrder`. On failure the "Failed to add the driver" box: Retry leaves "Reinstall" and
-// progress 0, Cancel closes the main dialog as its OK button does. True when the driver was
+// progress 0, Cancel closes the main window as its OK button does. True when the driver was
 // added.
 bool AddDriver(Frontend& front, const sys::DRIVER_INFO_3& info,
                const std::vector<std::string>& deleteOrder);

@@ -29,7 +29,7 @@ int LabelIndex(const Installation& state) {
 }
 
 // Copies the monitor module and adds the monitor, after removing one of the same name. False
-// when the monitor could not be added; the main dialog is then closed.
+// when the monitor could not be added; the main window is then closed.
 bool AddLanguageMonitor(Frontend& front, const std::string& source, bool x64) {
     const std::string module = catalog::LabelFiles(x64)[0];
     const std::string destination = MonitorDirectory(x64) + "\\" + module;

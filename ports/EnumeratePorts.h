@@ -1,4 +1,4 @@
-// Sorts the spooler's existing ports into the main dialog's port lists.
+// Sorts the spooler's existing ports into the installation's port lists.
 #pragma once
 
 #include "install/Forward.h"

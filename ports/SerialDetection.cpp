@@ -1,5 +1,5 @@
 // The serial flow: prompt, freeing other printers' COM ports, probing each serial port on the
-// dialog's timer, and the end of the installation on every path.
+// front end's timer, and the end of the installation on every path.
 #include "ports/SerialDetection.h"
 
 #include <strings.h>
