@@ -1,28 +1,17 @@
-// The preparation that runs beside the form: unpack the package, fill the driver list, show
-// the system; then the Install button is enabled, whatever failed on the way.
+// The preparation that runs beside the form; then the Install button is enabled, whatever
+// failed on the way.
 #include "app/InstallDialog.h"
-#include "catalog/CatalogFile.h"
-#include "catalog/SystemDetect.h"
-#include "install/RestartService.h"
-#include "platform/Files.h"
-#include "res/resource.h"
+#include "install/RunInstallation.h"
 
 void InstallDialog::RunWorker() {
     // Another installer's clean-up would remove what this one unpacks.
     if (singleInstance != nullptr && !singleInstance->HoldsFiles()) {
         ShowStatus("Waiting for the other installation to finish closing...");
-        singleInstance->WaitForFiles(install::kCloseWait);
-    }
-    RestartService("Spooler", install::kStartOnly);
-    // Once the window has gone, what is left is skipped: nothing would show its results.
-    for (void (InstallDialog::*step)() :
-         {&InstallDialog::EnumeratePorts, &InstallDialog::UnpackDriverPackage,
-          &InstallDialog::FillDriverCombo, &InstallDialog::ShowSystem}) {
-        if (closing_) {
-            break;
+        if (!singleInstance->WaitForFiles(install::kCloseWait)) {
+            Log("The other installation did not finish closing in time; going on");
         }
-        (this->*step)();
     }
+    install::Prepare(installation, *this, archiver, closing_);
     // Before the button: once it is enabled, the window may close and clean up at once.
     preparing_ = false;
     if (!closing_) {
@@ -30,26 +19,12 @@ void InstallDialog::RunWorker() {
     }
 }
 
-void InstallDialog::UnpackDriverPackage() {
-    ShowStatus("Reading driver file...");
-    archiver.SetOwnerWindow(Handle());
-    const std::string archive = sys::GetCurrentDirectoryA() + "\\DriverData.Drv";
-    // Confined: entries outside C:\Ticket, C:\Barcode and C:\DriverName.cfg never reach drive C.
-    catalog::UnpackConfined(archiver, archive);
-    archiver.Unload();
-}
-
-void InstallDialog::FillDriverCombo() {
+void InstallDialog::ShowDrivers(const std::vector<std::string>& names) {
     driverCombo.ResetContent();
-    for (const auto& entry : catalog::ReadCatalog()) {
-        driverCombo.AddString(entry.name);
+    for (const auto& name : names) {
+        driverCombo.AddString(name);
     }
     driverCombo.SetCurSel(0);
     OnDriverSelected();
     Refresh();
-}
-
-void InstallDialog::ShowSystem() {
-    is64BitWindows = catalog::Is64BitWindows() ? 1 : 0;
-    ShowStatus(catalog::SystemStatusText(catalog::VersionCode(), is64BitWindows != 0));
 }

@@ -64,20 +64,18 @@ int RunInstaller(const std::string& arguments) {
         return result;
     }
     install::SingleInstance instance;
-    int result = unattended::kAnotherRunning;
     if (!instance.Claim()) {
         log.Line("Another installation is running");
-    } else {
-        if (!instance.HoldsFiles() && !instance.WaitForFiles(install::kCloseWait)) {
+        log.Line("Result: " + std::to_string(unattended::kAnotherRunning));
+        return unattended::kAnotherRunning;
+    }
+    // Another installer's clean-up would remove what this one unpacks.
+    if (!instance.HoldsFiles()) {
+        log.Line("Waiting for the other installation to finish closing...");
+        if (!instance.WaitForFiles(install::kCloseWait)) {
             log.Line("The other installation did not finish closing in time; going on");
         }
-        const auto& o = line.options;
-        log.Line("Model: " + o.model +
-                 "; printer name: " + (o.printerName.empty() ? o.model : o.printerName) +
-                 "; port: " + o.port + "; baud rate: " + std::to_string(o.baudRate) +
-                 "; default printer: " + (o.setDefault ? "yes" : "no"));
-        result = unattended::Run(o, log);
     }
-    log.Line("Result: " + std::to_string(result));
-    return result;
+    // The run logs its options and its result; the locks go after its clean-up.
+    return unattended::Run(line.options, log);
 }
