@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 #include "ports/SerialPromptDialog.h"
 
@@ -69,6 +70,92 @@ std::vector<std::string> SplitArguments(const std::string& arguments) {
     }
 }
 
+namespace {
+
+// One option of the line: whether a value follows it, and what it sets. A new action (another
+// mode beside /quiet) is one row here and its check in Settle.
+struct Option {
+    const char* name;
+    bool takesValue;
+    // Sets the line from the value; an error when the value is not one the option takes.
+    std::string (*apply)(CommandLine& line, const std::string& value);
+};
+
+const Option kOptions[] = {
+    {"/quiet", false,
+     [](CommandLine& line, const std::string&) {
+         line.quiet = true;
+         return std::string();
+     }},
+    {"/model", true,
+     [](CommandLine& line, const std::string& value) {
+         line.options.model = value;
+         return std::string();
+     }},
+    {"/name", true,
+     [](CommandLine& line, const std::string& value) {
+         line.options.printerName = value;
+         return std::string();
+     }},
+    {"/port", true,
+     [](CommandLine& line, const std::string& value) {
+         const std::string lower = Lower(value);
+         line.options.port = lower == "usb" || lower == "serial" ? lower : value;
+         return std::string();
+     }},
+    {"/baud", true,
+     [](CommandLine& line, const std::string& value) {
+         const auto& rates = SerialPromptDialog::kBaudRates;
+         line.options.baudRate = Number(value);
+         return std::find(rates.begin(), rates.end(), line.options.baudRate) == rates.end()
+                    ? "The baud rate " + value + " is not one the serial search offers."
+                    : std::string();
+     }},
+    {"/default", true,
+     [](CommandLine& line, const std::string& value) {
+         const std::string lower = Lower(value);
+         line.options.setDefault = lower == "yes";
+         return lower == "yes" || lower == "no" ? std::string()
+                                                : "/default takes yes or no, not " + value + ".";
+     }},
+    {"/log", true,
+     [](CommandLine& line, const std::string& value) {
+         line.logPath = value;
+         return std::string();
+     }},
+};
+
+const Option* Find(const std::string& name) {
+    const auto it = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                 [&](const Option& o) { return name == o.name; });
+    return it == std::end(kOptions) ? nullptr : it;
+}
+
+bool Given(const std::vector<std::string>& seen, const char* option) {
+    return std::find(seen.begin(), seen.end(), option) != seen.end();
+}
+
+// What the options ask together, once each has been read: the error, or empty.
+std::string Settle(const CommandLine& line, const std::vector<std::string>& seen) {
+    const bool installOption =
+        std::any_of(seen.begin(), seen.end(), [](const std::string& o) { return o != "/log"; });
+    if (!line.quiet && installOption) {
+        return "The installation options need /quiet.";
+    }
+    if (line.quiet && line.options.model.empty()) {
+        return "/quiet needs /model.";
+    }
+    if (line.quiet && line.options.port.empty()) {
+        return "/quiet needs /port.";
+    }
+    if (Given(seen, "/baud") && line.options.port != "serial") {
+        return "/baud applies to /port serial only.";
+    }
+    return std::string();
+}
+
+}  // namespace
+
 CommandLine ParseCommandLine(const std::string& arguments) {
     CommandLine line;
     const auto args = SplitArguments(arguments);
@@ -79,72 +166,36 @@ CommandLine ParseCommandLine(const std::string& arguments) {
         }
     }
     std::vector<std::string> seen;
-    bool baudGiven = false;
-    for (size_t i = 0; i < args.size() && line.error.empty(); ++i) {
-        const std::string option = Lower(args[i]);
-        if (option == "/?") {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string name = Lower(args[i]);
+        if (name == "/?") {
             line.error = "usage";
-            break;
+            return line;
         }
-        if (std::find(seen.begin(), seen.end(), option) != seen.end()) {
-            line.error = "The option " + option + " is given twice.";
-            break;
+        if (Given(seen, name.c_str())) {
+            line.error = "The option " + name + " is given twice.";
+            return line;
         }
-        seen.push_back(option);
-        if (option == "/quiet") {
-            line.quiet = true;
-            continue;
-        }
-        const bool takesValue = option == "/model" || option == "/name" || option == "/port" ||
-                                option == "/baud" || option == "/default" || option == "/log";
-        if (!takesValue) {
+        seen.push_back(name);
+        const Option* option = Find(name);
+        if (option == nullptr) {
             line.error = "Unknown option: " + args[i];
-            break;
+            return line;
         }
-        if (i + 1 >= args.size() || args[i + 1].empty()) {
-            line.error = "The option " + option + " needs a value.";
-            break;
-        }
-        const std::string& value = args[++i];
-        if (option == "/model") {
-            line.options.model = value;
-        } else if (option == "/name") {
-            line.options.printerName = value;
-        } else if (option == "/port") {
-            const std::string lower = Lower(value);
-            line.options.port = lower == "usb" || lower == "serial" ? lower : value;
-        } else if (option == "/baud") {
-            const auto& rates = SerialPromptDialog::kBaudRates;
-            const int rate = Number(value);
-            if (std::find(rates.begin(), rates.end(), rate) == rates.end()) {
-                line.error = "The baud rate " + value + " is not one the serial search offers.";
+        std::string value;
+        if (option->takesValue) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                line.error = "The option " + name + " needs a value.";
+                return line;
             }
-            line.options.baudRate = rate;
-            baudGiven = true;
-        } else if (option == "/default") {
-            const std::string lower = Lower(value);
-            if (lower != "yes" && lower != "no") {
-                line.error = "/default takes yes or no, not " + value + ".";
-            }
-            line.options.setDefault = lower == "yes";
-        } else {
-            line.logPath = value;
+            value = args[++i];
+        }
+        line.error = option->apply(line, value);
+        if (!line.error.empty()) {
+            return line;
         }
     }
-    if (!line.error.empty()) {
-        return line;
-    }
-    const bool unattendedOption =
-        std::any_of(seen.begin(), seen.end(), [](const std::string& o) { return o != "/log"; });
-    if (!line.quiet && unattendedOption) {
-        line.error = "The installation options need /quiet.";
-    } else if (line.quiet && line.options.model.empty()) {
-        line.error = "/quiet needs /model.";
-    } else if (line.quiet && line.options.port.empty()) {
-        line.error = "/quiet needs /port.";
-    } else if (baudGiven && line.options.port != "serial") {
-        line.error = "/baud applies to /port serial only.";
-    }
+    line.error = Settle(line, seen);
     return line;
 }
 

@@ -24,8 +24,8 @@ spoolq() { e2e_wine 60 "$E2E_SPOOLQ" "$@" </dev/null; }
 
 # Wine hands a Windows exit code to Linux cut to its low byte: 1618 arrives as 82.
 code() { echo $(($1 & 255)); }
-# The log without the lines that repeat the command line.
-steps() { grep -v -e 'Command line: ' -e 'Model: ' <<<"$log"; }
+# The log without the lines that repeat the command line and the options.
+steps() { grep -v -e 'Command line: ' -e 'Unattended installation: ' <<<"$log"; }
 
 # quiet <name> <arguments...>: runs the installer with these arguments (as cmd would pass them)
 # and waits for its end, watching that no window of ours and no box appears meanwhile. Sets rc,
@@ -97,8 +97,11 @@ check "receipt: printer \"$RECEIPT\" is on LPT1:" \
     test "$(e2e_field "$E2E_WORK/receipt.txt" printer 3 "$RECEIPT")" = "LPT1:"
 check "receipt: it is the default printer" \
     test "$(e2e_field "$E2E_WORK/receipt.txt" device 2)" = "$RECEIPT,winspool,LPT1:"
-check "receipt: the log names the driver step" grep -qi 'driver' <<<"$(steps)"
-check "receipt: the log names the printer step" grep -qi 'printer' <<<"$(steps)"
+check "receipt: the log names the driver step" grep -q 'Status: Driver .* is added' <<<"$(steps)"
+check "receipt: the log names the printer step" \
+    grep -q "Status: Added the printer $RECEIPT" <<<"$(steps)"
+check "receipt: the log names the default printer step" \
+    grep -q "Status: Set the printer $RECEIPT to default printer" <<<"$(steps)"
 check "receipt: the log says the installation is completed" \
     grep -q 'The installation is completed.' <<<"$log"
 check "receipt: the log ends with the result 0" grep -q 'Result: 0$' <<<"$(tail -n 1 <<<"$log")"
@@ -117,11 +120,13 @@ check "label: its language monitor is installed" \
     test -n "$(e2e_field "$E2E_WORK/label.txt" monitor 2 "Advanced Language Monitor")"
 check "label: /default no left the receipt printer the default" \
     test "$(e2e_field "$E2E_WORK/label.txt" device 2)" = "$RECEIPT,winspool,LPT1:"
-check "label: the log names the monitor step" grep -qi 'monitor' <<<"$(steps)"
+check "label: the log names the monitor step" grep -q 'Status: .*Monitor is added' <<<"$(steps)"
+check "label: the log names the printer step" grep -q "Status: Added the printer $LABEL" <<<"$(steps)"
 
 quiet badmodel /quiet /model "XX-999 Nothing" /port LPT1: /log 'C:\badmodel.log'
 check "an unknown model exits 87 ($rc)" test "$rc" = 87
-check "an unknown model is named in the log" grep -q 'XX-999 Nothing' <<<"$(steps)"
+check "the log gives the reason: no such model" \
+    grep -q 'The driver list holds no model XX-999 Nothing' <<<"$(steps)"
 
 # --- The serial search, unattended: the fake printer answers on the second of two ports ---
 if serial_build_tools && serial_make_ports 2 5 && serial_start_printer COM5 --silent &&
