@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -314,4 +315,29 @@ TEST_F(UnattendedTest, EachOutcomeGivesItsExitCode) {
         EXPECT_EQ(port, o.printerPort) << o.name;
         EXPECT_FALSE(Exists("C:\\DriverName.cfg")) << o.name << ": the unpacked files stay";
     }
+}
+
+// What a fleet tool's operator reads after a failure: the refused call with its error, each
+// answer the run gave in the user's place, and the exit code last.
+TEST_F(UnattendedTest, ARefusedDriverIsLoggedWithItsErrorEachAnswerAndTheResult) {
+    bothArchitectures = false;
+    Fresh({"driver refused", [] { sim::FailCall("AddPrinterDriverExA", 5, 1000); }, nullptr,
+           nullptr});
+    InstallLog log;
+    ASSERT_TRUE(log.Open("C:\\run.log"));
+    EXPECT_EQ(unattended::Run(On(Receipt(), "LPT1:"), log), unattended::kFailed);
+    std::ifstream in(sim::HostPath("C:\\run.log"), std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    const auto count = [&](const std::string& part) {
+        int n = 0;
+        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count("  AddPrinterDriverExA failed: 5\r\n"), 4) << text;
+    EXPECT_EQ(count("  Box \"Error\": Failed to add the driver 5 "), 4) << text;
+    EXPECT_EQ(count(" -> 4\r\n"), 3) << text;  // Retry
+    EXPECT_EQ(count(" -> 2\r\n"), 1) << text;  // then Cancel
+    EXPECT_EQ(text.rfind("  Result: 1603\r\n"), text.size() - 16) << text;
 }
