@@ -30,7 +30,9 @@ void InstallDialog::UnpackDriverPackage() {
     archiver.SetOwnerWindow(Handle());
     const std::string archive = sys::GetCurrentDirectoryA() + "\\DriverData.Drv";
     // Confined: entries outside C:\Ticket, C:\Barcode and C:\DriverName.cfg never reach drive C.
-    catalog::UnpackConfined(archiver, archive);
+    if (catalog::UnpackConfined(archiver, archive) == catalog::kRefused) {
+        AppMessageBox(catalog::RefusalText(archiver.Refused()), ui::mb::Ok | ui::mb::IconStop);
+    }
     archiver.Unload();
 }
 

@@ -45,6 +45,12 @@ bool SetFileAttributesA(const std::string& path, Dword attributes);
 bool DeleteFileA(const std::string& path);
 bool RemoveDirectoryA(const std::string& path);
 bool CreateDirectoryA(const std::string& path);
+// The access list of everything the installer creates: SYSTEM and Administrators full control,
+// Users read and run; protected, so nothing is inherited from the parent (the root of C: lets
+// every signed-in user modify what is made in it). What is created inside inherits it.
+constexpr const char* kAdminsOnlySddl = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+// CreateDirectoryA with that access list; fails with 183 when anything is at path.
+bool CreateProtectedDirectoryA(const std::string& path);
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists);
 // Renames a file or a directory (with everything below it) on the same drive; fails with 183
 // when anything exists at `to`.

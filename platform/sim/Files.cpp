@@ -13,6 +13,7 @@
 
 #include "platform/Files.h"
 #include "platform/sim/Machine.h"
+#include "platform/sim/SimFileSecurity.h"
 #include "platform/sim/Trace.h"
 
 namespace tr = sim::trace;
@@ -393,8 +394,8 @@ bool RemoveDirectoryA(const std::string& path) {
     return true;
 }
 
-bool CreateDirectoryA(const std::string& path) {
-    tr::Call trace("CreateDirectoryA", [&] { return tr::Q(path); });
+namespace {
+bool MakeDirectory(const std::string& path, bool protect) {
     sim::CountCall("CreateDirectoryA");
     if (sim::ShouldFail("CreateDirectoryA") || TooLong(path)) {
         return false;
@@ -414,7 +415,22 @@ bool CreateDirectoryA(const std::string& path) {
     if (mkdir(host.c_str(), 0755) != 0) {
         return Fail(err::PathNotFound);
     }
+    if (protect) {
+        sim::detail::MarkProtected(host);
+    }
     return true;
+}
+}  // namespace
+
+bool CreateDirectoryA(const std::string& path) {
+    tr::Call trace("CreateDirectoryA", [&] { return tr::Q(path); });
+    return MakeDirectory(path, false);
+}
+
+bool CreateProtectedDirectoryA(const std::string& path) {
+    tr::Call trace("CreateDirectoryA",
+                   [&] { return tr::Args(tr::Q(path), tr::Q(kAdminsOnlySddl)); });
+    return MakeDirectory(path, true);
 }
 
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
@@ -493,6 +509,7 @@ bool MoveFileA(const std::string& from, const std::string& to) {
     if (dst.compare(0, prefix.size(), prefix) == 0) {
         return Fail(kErrorSharingViolation);
     }
+    sim::detail::KeepMark(entry->host);
     return rename(entry->host.c_str(), dst.c_str()) == 0 || Fail(err::AccessDenied);
 }
 

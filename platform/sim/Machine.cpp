@@ -1,6 +1,8 @@
 // The simulated machine: reset, injected failures, call counts, clock and system facts.
 #include "platform/sim/Machine.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -110,9 +112,11 @@ void ResetMachine() {
     M().root = pattern;
     fs::create_directories(fs::path(M().root) / "Windows" / "System32");
     fs::create_directories(fs::path(M().root) / "Windows" / "SysWOW64");
+    chmod((fs::path(M().root) / "Windows").c_str(), 0755 | S_ISGID);
     M().currentDirectory = "C:\\";
     M().failures.clear();
     M().calls.clear();
+    M().hooks.clear();
     M().injected.clear();
     for (auto it = M().modules.begin(); it != M().modules.end();) {
         it = it->first == "kernel32.dll" ? std::next(it) : M().modules.erase(it);
@@ -185,8 +189,19 @@ int InjectedCount(const std::string& call) {
 }
 
 void CountCall(const char* call) {
-    std::lock_guard lock(M().mu);
-    ++M().calls[call];
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(M().mu);
+        const int count = ++M().calls[call];
+        auto it = M().hooks.find(call);
+        if (it != M().hooks.end() && it->second.first == count) {
+            hook = std::move(it->second.second);
+            M().hooks.erase(it);
+        }
+    }
+    if (hook) {
+        hook();
+    }
 }
 
 void SetVersion(sys::Dword platformId, sys::Dword major, sys::Dword minor, sys::Dword build) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -29,6 +30,7 @@ struct Machine {
     std::string currentDirectory = "C:\\";
     std::map<std::string, Failure> failures;
     std::map<std::string, int> calls;
+    std::map<std::string, std::pair<int, std::function<void()>>> hooks;  // sim::BeforeCall
     std::map<std::string, int> injected;          // failures that took effect, by call
     std::map<std::string, ModuleRecord> modules;  // by lower-case name
     std::atomic<sys::Dword> clock{1000};

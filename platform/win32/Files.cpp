@@ -1,5 +1,7 @@
 // Win32 back end of the file calls.
 #include <windows.h>
+// windows.h first: sddl.h builds on it.
+#include <sddl.h>
 
 #include "platform/Files.h"
 
@@ -72,6 +74,20 @@ bool RemoveDirectoryA(const std::string& path) {
 bool CreateDirectoryA(const std::string& path) {
     return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
 }
+bool CreateProtectedDirectoryA(const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdminsOnlySddl, SDDL_REVISION_1,
+                                                                &descriptor, nullptr)) {
+        return false;
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const BOOL made = ::CreateDirectoryA(path.c_str(), &attributes);
+    const DWORD error = ::GetLastError();
+    ::LocalFree(descriptor);
+    ::SetLastError(error);
+    return made != 0;
+}
+
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
     return ::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != 0;
 }

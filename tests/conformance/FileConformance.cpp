@@ -287,3 +287,31 @@ TEST_F(FileTest, SystemDirectoryIsInsideTheWindowsDirectory) {
 }
 
 }  // namespace
+
+namespace {
+
+// The installer's own folders: made with their access list, usable like any other, and never
+// made over something already there.
+TEST_F(FileTest, ProtectedDirectoryIsMadeOnceAndHoldsFiles) {
+    const std::string dir = At("protected");
+    sys::SetLastError(kMarker);
+    ASSERT_TRUE(sys::CreateProtectedDirectoryA(dir));
+    EXPECT_TRUE(Has(dir, sys::attr::Directory));
+    EXPECT_EQ(ErrorOf([&] { return sys::CreateProtectedDirectoryA(dir); }),
+              sys::err::AlreadyExists);
+    ASSERT_TRUE(sys::CreateDirectoryA(dir + "\\inner"));
+    ASSERT_TRUE(WriteFile(dir + "\\inner\\file.txt", "f"));
+    EXPECT_EQ(ReadFile(dir + "\\inner\\file.txt"), "f");
+    ASSERT_TRUE(sys::MoveFileA(dir + "\\inner", At("moved")));
+    EXPECT_EQ(ReadFile(At("moved") + "\\file.txt"), "f");
+    ASSERT_TRUE(WriteFile(At("plain.txt"), "p"));
+    EXPECT_EQ(ErrorOf([&] { return sys::CreateProtectedDirectoryA(At("plain.txt")); }),
+              sys::err::AlreadyExists);
+    EXPECT_EQ(ErrorOf([&] { return sys::CreateProtectedDirectoryA(At("missing\\dir")); }),
+              sys::err::PathNotFound);
+    EXPECT_TRUE(sys::DeleteFileA(At("moved") + "\\file.txt"));
+    EXPECT_TRUE(sys::RemoveDirectoryA(At("moved")));
+    EXPECT_TRUE(sys::RemoveDirectoryA(dir));
+}
+
+}  // namespace

@@ -16,9 +16,11 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/Cleanup.h"
 #include "app/InstallDialog.h"
 #include "catalog/CatalogFile.h"
 #include "platform/Files.h"
+#include "platform/sim/SimFileSecurity.h"
 #include "platform/sim/SimUi.h"
 #include "res/resource.h"
 #include "tools/sevenzip/SimModule.h"
@@ -447,33 +449,39 @@ TEST_F(RealArchiverTest, PackageReachesOnlyTheThreePathsAndLeavesNothing) {
     EXPECT_FALSE(Exists("C:\\Windows\\System32\\evil.dll"));
 }
 
-TEST_F(RealArchiverTest, PlacedPathsReplaceWhatWasThere) {
-    WriteFile("C:\\Ticket\\x86\\STALE.GPD", "from another package");
-    WriteFile("C:\\DriverName.cfg", "[Old]\r\nPrintName1=Old Name\r\n");
-    WriteFile("C:\\Barcode\\keep\\old.txt", "old");
+TEST_F(RealArchiverTest, LinksAndFilesAtThePlacedPathsGoThemselves) {
+    WriteFile("C:\\Victim\\x86\\MODEL0.GPD", "the victim's");
+    ASSERT_TRUE(sim::UserMakeLink("C:\\Ticket", "C:\\Victim"));
+    ASSERT_TRUE(sim::UserWriteFile("C:\\DriverName.cfg", "[Old]\r\nPrintName1=Old Name\r\n"));
     MakePackage(
         {{"DriverName.cfg", "[New]\r\nPrintName1=New Name\r\n"}, {"Ticket/x86/MODEL0.GPD", "new"}});
     ArchiveExtractor extractor;
     EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 2) << extractor.LastOutput();
     EXPECT_EQ(Read("C:\\Ticket\\x86\\MODEL0.GPD"), "new");
-    EXPECT_FALSE(Exists("C:\\Ticket\\x86\\STALE.GPD"));
+    EXPECT_EQ(Read("C:\\Victim\\x86\\MODEL0.GPD"), "the victim's");
     EXPECT_EQ(Read("C:\\DriverName.cfg"), "[New]\r\nPrintName1=New Name\r\n");
-    // Not in the package: left as it was, for the clean-up.
-    EXPECT_EQ(Read("C:\\Barcode\\keep\\old.txt"), "old");
     EXPECT_FALSE(Exists(catalog::kStagingDir));
 }
 
-TEST_F(RealArchiverTest, OldTreeThatCannotGoWholeIsMergedInto) {
-    WriteFile("C:\\Ticket\\x86\\LOCKED.GPD", "read-only");
-    WriteFile("C:\\Ticket\\x86\\MODEL0.GPD", "old");
-    ASSERT_TRUE(sys::SetFileAttributesA("C:\\Ticket\\x86\\LOCKED.GPD", sys::attr::ReadOnly));
-    MakePackage({{"Ticket/x86/MODEL0.GPD", "new"}, {"Ticket/x64/MODEL0.GPD", "new64"}});
+// A folder at a placed path that this run did not make may be a standard user's, who can swap
+// what lies below it for a junction at any moment: it is never entered, merged into or removed.
+TEST_F(RealArchiverTest, FolderThatWasThereIsNeverEnteredAndStopsTheUnpack) {
+    WriteFile("C:\\Victim\\MODEL0.GPD", "the victim's");
+    ASSERT_TRUE(sim::UserMakeDirectory("C:\\Ticket"));
+    ASSERT_TRUE(sim::UserWriteFile("C:\\Ticket\\LOCKED.GPD", "read-only"));
+    ASSERT_TRUE(sys::SetFileAttributesA("C:\\Ticket\\LOCKED.GPD", sys::attr::ReadOnly));
+    ASSERT_TRUE(sim::UserMakeLink("C:\\Ticket\\x86", "C:\\Victim"));
+    MakePackage({{"Ticket/x86/MODEL0.GPD", "new"}, {"DriverName.cfg", "[R]\r\nPrintName1=R\r\n"}});
+    const Paths before = DriveC();
     ArchiveExtractor extractor;
-    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 2) << extractor.LastOutput();
-    EXPECT_EQ(Read("C:\\Ticket\\x86\\MODEL0.GPD"), "new");
-    EXPECT_EQ(Read("C:\\Ticket\\x64\\MODEL0.GPD"), "new64");
-    EXPECT_EQ(Read("C:\\Ticket\\x86\\LOCKED.GPD"), "read-only");
-    EXPECT_FALSE(Exists(catalog::kStagingDir));
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), catalog::kRefused);
+    EXPECT_EQ(extractor.Refused(), "C:\\Ticket");
+    EXPECT_EQ(Read("C:\\Victim\\MODEL0.GPD"), "the victim's");
+    EXPECT_EQ(Read("C:\\Ticket\\LOCKED.GPD"), "read-only");
+    EXPECT_EQ(DriveC(), before);
+    // The clean-up leaves it too.
+    RemoveUnpackedFiles(extractor.Foreign());
+    EXPECT_EQ(DriveC(), before);
 }
 
 TEST_F(RealArchiverTest, PathsOfTheWrongKindAreNotPlaced) {
@@ -490,8 +498,43 @@ TEST_F(RealArchiverTest, LeftoverStagingFolderIsNeverPlaced) {
     WriteFile(std::string(catalog::kStagingDir) + "\\DriverName.cfg", "[P]\r\nPrintName1=P\r\n");
     MakePackage({{"Barcode/Common/THERMAL.chm", "help"}});
     ArchiveExtractor extractor;
-    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 2);
-    EXPECT_EQ(DriveC(), (Paths{"Barcode", "Barcode/Common", "Barcode/Common/THERMAL.chm"}));
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), catalog::kRefused);
+    EXPECT_FALSE(Exists("C:\\Ticket"));
+    EXPECT_FALSE(Exists("C:\\DriverName.cfg"));
+    EXPECT_FALSE(Exists("C:\\Barcode"));
+}
+
+// While the window is open, and at the moment the unpacked trees are moved into place, a
+// standard user tries to plant a module the installer would copy into the system directory.
+TEST_F(RealArchiverTest, NoStandardUserCanChangeWhatIsUnpacked) {
+    MakePackage({{"Ticket/x86/MODEL0.GPD", "gpd"},
+                 {"Barcode/x86/LBMON.DLL", "monitor"},
+                 {"DriverName.cfg", "[R0]\r\nPrintName1=Receipt Zero\r\n"}});
+    const std::string staging = catalog::kStagingDir;
+    const std::vector<std::string> attempts = {
+        staging + "\\Barcode\\x86\\LBMON.DLL", staging + "\\Barcode\\x86\\MORE.DLL",
+        staging + "\\Ticket\\x86\\MODEL0.GPD", staging + "\\DriverName.cfg",
+        staging + "\\Barcode\\x64"};
+    std::vector<std::string> planted;
+    sim::BeforeCall("MoveFileA", 1, [&] {
+        for (const auto& path : attempts) {
+            if (sim::UserWriteFile(path, "planted")) {
+                planted.push_back(path);
+            }
+        }
+    });
+    ArchiveExtractor extractor;
+    ASSERT_EQ(catalog::UnpackConfined(extractor, kArchive), 2) << extractor.LastOutput();
+    for (const char* path : {"C:\\Barcode\\x86\\LBMON.DLL", "C:\\Barcode\\x86\\MORE.DLL",
+                             "C:\\Ticket\\x86\\MODEL0.GPD", "C:\\Ticket\\x86\\NEW.GPD",
+                             "C:\\DriverName.cfg", "C:\\Barcode\\x64"}) {
+        if (sim::UserWriteFile(path, "planted")) {
+            planted.push_back(path);
+        }
+    }
+    EXPECT_EQ(planted, std::vector<std::string>{});
+    EXPECT_EQ(Read("C:\\Barcode\\x86\\LBMON.DLL"), "monitor");
+    EXPECT_EQ(Read("C:\\Ticket\\x86\\MODEL0.GPD"), "gpd");
 }
 
 TEST_F(RealArchiverTest, BrokenPackagesPlaceNothingAndLeaveNoFolder) {
