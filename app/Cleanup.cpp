@@ -5,43 +5,71 @@
 
 #include "catalog/ArchiveExtractor.h"
 #include "platform/Files.h"
+#include "platform/Handle.h"
+#include "platform/Serial.h"
 
 namespace {
 
-bool IsLink(sys::Dword attributes) {
-    return attributes != sys::attr::Invalid && (attributes & sys::attr::ReparsePoint) != 0;
-}
+// An entry held by its own name (a link itself, never its target): while held, nobody can
+// rename or delete it or a folder above it, so no junction can be swapped in on the way.
+struct Held {
+    sys::Handle handle;
+    sys::Dword attributes = sys::attr::Invalid;
 
-// A link to a directory goes with RemoveDirectory, any other link with DeleteFile.
-bool RemoveLink(const std::string& path, sys::Dword attributes) {
-    return (attributes & sys::attr::Directory) != 0 ? sys::RemoveDirectoryA(path)
-                                                    : sys::DeleteFileA(path);
-}
-
-}  // namespace
-
-bool RemoveTree(const std::string& path) {
-    const sys::Dword rootAttributes = sys::GetFileAttributesA(path);
-    if (IsLink(rootAttributes)) {
-        return RemoveLink(path, rootAttributes);
+    explicit Held(const std::string& path) : handle(Open(path)) {
+        if (handle && !sys::GetFileInformationByHandle(handle.Get(), &attributes)) {
+            attributes = sys::attr::Invalid;
+        }
     }
+    bool Directory() const {
+        return attributes != sys::attr::Invalid &&
+               (attributes & (sys::attr::Directory | sys::attr::ReparsePoint)) ==
+                   sys::attr::Directory;
+    }
+    // Gone once the handle closes; read-only files and folders not empty stay.
+    bool Delete() {
+        return attributes != sys::attr::Invalid &&
+               sys::SetFileDispositionByHandle(handle.Get(), true) && handle.Close() != 0;
+    }
+
+  private:
+    static void* Open(const std::string& path) {
+        void* opened = sys::CreateFileA(path.c_str(), sys::hold::Access, sys::hold::Share, nullptr,
+                                        sys::hold::OpenExisting, sys::hold::Flags, nullptr);
+        return opened == sys::InvalidHandleValue() ? nullptr : opened;
+    }
+};
+
+// Empties the held folder path: each entry is held before it is looked at, and judged by its
+// handle, not by the listing, which a swap may have made stale.
+void RemoveBelow(const std::string& path) {
     sys::FileSearch search;
     sys::FindData entry;
     for (bool found = search.First(path + "//*.*", entry); found; found = search.Next(entry)) {
         if (entry.name == "." || entry.name == "..") {
             continue;
         }
-        const std::string child = path + "//" + entry.name;
-        if (IsLink(entry.attributes)) {
-            RemoveLink(child, entry.attributes);
-        } else if ((entry.attributes & sys::attr::Directory) != 0) {
-            RemoveTree(child);
-        } else {
-            sys::DeleteFileA(child);
+        const std::string childPath = path + "//" + entry.name;
+        Held child(childPath);
+        if (child.Directory()) {
+            RemoveBelow(childPath);
         }
+        child.Delete();
     }
     search.Close();
-    return sys::RemoveDirectoryA(path);
+}
+
+}  // namespace
+
+bool RemoveTree(const std::string& path) {
+    Held root(path);
+    if (root.Directory()) {
+        RemoveBelow(path);
+    } else if (root.attributes == sys::attr::Invalid ||
+               (root.attributes & sys::attr::ReparsePoint) == 0) {
+        return false;  // missing, or a file: not a tree
+    }
+    return root.Delete();
 }
 
 void RemoveUnpackedFiles(const std::set<std::string>& foreign) {

@@ -5,7 +5,8 @@
 #include <string>
 
 // Deletes everything below path, depth first, then path itself; true when path is gone.
-// Links and junctions are removed themselves, never followed; read-only files stay.
+// Links and junctions are removed themselves, never followed, even one swapped in while it runs;
+// read-only files stay.
 bool RemoveTree(const std::string& path);
 
 // The unpacked trees and the catalogue file, except the paths the unpack found taken by others.

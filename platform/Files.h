@@ -55,6 +55,20 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
 // Renames a file or a directory (with everything below it) on the same drive; fails with 183
 // when anything exists at `to`.
 bool MoveFileA(const std::string& from, const std::string& to);
+// The form of CreateFileA (platform/Serial.h) that holds a file, folder or link by its own name:
+// a link is opened itself, never followed, and with delete access shared with nobody, neither the
+// entry nor any folder above it can be renamed or deleted by anyone else while it is open.
+namespace hold {
+constexpr Dword Access = 0x10080;    // DELETE | FILE_READ_ATTRIBUTES
+constexpr Dword Share = 0x3;         // FILE_SHARE_READ | FILE_SHARE_WRITE, not FILE_SHARE_DELETE
+constexpr Dword OpenExisting = 3;    // OPEN_EXISTING
+constexpr Dword Flags = 0x02200000;  // FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT
+}  // namespace hold
+// GetFileInformationByHandle, of which only the attributes are used.
+bool GetFileInformationByHandle(void* file, Dword* attributes);
+// SetFileInformationByHandle with FileDispositionInfo: the entry goes when its handle closes.
+// Fails with 5 for a read-only file, 145 (ERROR_DIR_NOT_EMPTY) for a folder that is not empty.
+bool SetFileDispositionByHandle(void* file, bool deleteFile);
 std::string GetCurrentDirectoryA();
 std::string GetSystemDirectoryA();
 std::string GetWindowsDirectoryA();

@@ -95,7 +95,8 @@ bool UserMakeDirectory(const std::string& windowsPath) {
 
 bool UserMakeLink(const std::string& windowsPath, const std::string& target) {
     const fs::path host = HostPath(windowsPath);
-    if (host.empty() || !MayReplace(host)) {
+    // Held open by the installer: Windows refuses the rename or delete the swap needs (32).
+    if (host.empty() || !MayReplace(host) || detail::HeldAtOrBelow(host.string())) {
         return false;
     }
     std::error_code ec;

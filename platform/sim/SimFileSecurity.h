@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/Types.h"
+
 namespace sim {
 
 // A file or folder carries no access list of its own unless made with one: it inherits its
@@ -28,6 +30,10 @@ void BeforeCall(const std::string& call, int nth, std::function<void()> action);
 }  // namespace sim
 
 namespace sim::detail {
+// CreateFileA of a path on the drive (OPEN_EXISTING); INVALID_HANDLE_VALUE with the error.
+void* OpenFileEntry(const char* name, sys::Dword access, sys::Dword share, sys::Dword flags);
+// True when the entry at host, or one below it, is held open without sharing delete.
+bool HeldAtOrBelow(const std::string& host);
 // Host-path side of the marks, for the file calls.
 bool UsersMayWriteHost(const std::string& host);
 void MarkProtected(const std::string& host);

@@ -9,6 +9,10 @@ static_assert(sys::attr::Directory == FILE_ATTRIBUTE_DIRECTORY);
 static_assert(sys::attr::ReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
 static_assert(sys::attr::ReadOnly == FILE_ATTRIBUTE_READONLY);
 static_assert(sys::attr::Invalid == INVALID_FILE_ATTRIBUTES);
+static_assert(sys::hold::Access == (DELETE | FILE_READ_ATTRIBUTES));
+static_assert(sys::hold::Share == (FILE_SHARE_READ | FILE_SHARE_WRITE));
+static_assert(sys::hold::OpenExisting == OPEN_EXISTING);
+static_assert(sys::hold::Flags == (FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
 
 namespace sys {
 
@@ -94,6 +98,21 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
 
 bool MoveFileA(const std::string& from, const std::string& to) {
     return ::MoveFileA(from.c_str(), to.c_str()) != 0;
+}
+
+bool GetFileInformationByHandle(void* file, Dword* attributes) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(file, &information)) {
+        return false;
+    }
+    *attributes = information.dwFileAttributes;
+    return true;
+}
+
+bool SetFileDispositionByHandle(void* file, bool deleteFile) {
+    FILE_DISPOSITION_INFO disposition{deleteFile ? TRUE : FALSE};
+    return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                        sizeof disposition) != 0;
 }
 
 std::string GetCurrentDirectoryA() {

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "platform/Files.h"
+#include "platform/Handle.h"
+#include "platform/Serial.h"
 #include "tests/conformance/Conformance.h"
 
 namespace {
@@ -312,6 +314,58 @@ TEST_F(FileTest, ProtectedDirectoryIsMadeOnceAndHoldsFiles) {
     EXPECT_TRUE(sys::DeleteFileA(At("moved") + "\\file.txt"));
     EXPECT_TRUE(sys::RemoveDirectoryA(At("moved")));
     EXPECT_TRUE(sys::RemoveDirectoryA(dir));
+}
+
+}  // namespace
+
+namespace {
+
+// The clean-up's hold on an entry: by its own name, judged by its handle, deleted through it,
+// and not to be renamed or deleted by anyone else meanwhile.
+TEST_F(FileTest, HeldEntryIsJudgedAndDeletedThroughItsHandle) {
+    ASSERT_TRUE(sys::CreateDirectoryA(At("tree")));
+    ASSERT_TRUE(WriteFile(At("tree\\file.txt"), "f"));
+    ASSERT_TRUE(WriteFile(At("tree\\locked.txt"), "l"));
+    ASSERT_TRUE(sys::SetFileAttributesA(At("tree\\locked.txt"), sys::attr::ReadOnly));
+    const auto open = [](const std::string& path) {
+        return sys::Handle(sys::CreateFileA(path.c_str(), sys::hold::Access, sys::hold::Share,
+                                            nullptr, sys::hold::OpenExisting, sys::hold::Flags,
+                                            nullptr));
+    };
+    sys::Handle tree = open(At("tree"));
+    ASSERT_NE(tree.Get(), sys::InvalidHandleValue());
+    sys::Dword attributes = 0;
+    ASSERT_TRUE(sys::GetFileInformationByHandle(tree.Get(), &attributes));
+    EXPECT_EQ(attributes & (sys::attr::Directory | sys::attr::ReparsePoint), sys::attr::Directory);
+    // Held: no rename of it, no second hold with delete access.
+    EXPECT_EQ(ErrorOf([&] { return sys::MoveFileA(At("tree"), At("moved")); }), 32u);
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::CreateFileA(At("tree").c_str(), sys::hold::Access, sys::hold::Share, nullptr,
+                               sys::hold::OpenExisting, sys::hold::Flags, nullptr),
+              sys::InvalidHandleValue());
+    EXPECT_EQ(sys::GetLastError(), 32u);
+    // Not empty: 145. A read-only file refuses; a plain one goes.
+    EXPECT_EQ(ErrorOf([&] { return sys::SetFileDispositionByHandle(tree.Get(), true); }), 145u);
+    sys::Handle locked = open(At("tree\\locked.txt"));
+    EXPECT_EQ(ErrorOf([&] { return sys::SetFileDispositionByHandle(locked.Get(), true); }),
+              sys::err::AccessDenied);
+    locked.Close();
+    sys::Handle file = open(At("tree\\file.txt"));
+    ASSERT_TRUE(sys::GetFileInformationByHandle(file.Get(), &attributes));
+    EXPECT_EQ(attributes & sys::attr::Directory, 0u);
+    EXPECT_TRUE(sys::SetFileDispositionByHandle(file.Get(), true));
+    file.Close();
+    EXPECT_FALSE(Has(At("tree\\file.txt"), 0));
+    ASSERT_TRUE(sys::SetFileAttributesA(At("tree\\locked.txt"), sys::attr::Normal));
+    ASSERT_TRUE(sys::DeleteFileA(At("tree\\locked.txt")));
+    EXPECT_TRUE(sys::SetFileDispositionByHandle(tree.Get(), true));
+    tree.Close();
+    EXPECT_FALSE(Has(At("tree"), 0));
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::CreateFileA(At("tree").c_str(), sys::hold::Access, sys::hold::Share, nullptr,
+                               sys::hold::OpenExisting, sys::hold::Flags, nullptr),
+              sys::InvalidHandleValue());
+    EXPECT_EQ(sys::GetLastError(), sys::err::FileNotFound);
 }
 
 }  // namespace

@@ -48,9 +48,11 @@ sys::Dword ErrorFor(const std::string& call) {
 
 // Calls the clean-up on close makes: when one fails, files may stay as on Windows.
 bool CleanupCall(const std::string& call) {
-    static const std::set<std::string> calls = {"DeleteFileA",        "RemoveDirectoryA",
-                                                "FindFirstFileA",     "FindNextFileA",
-                                                "GetFileAttributesA", "FindClose"};
+    // CreateFileA too: the clean-up holds each entry before it deletes it.
+    static const std::set<std::string> calls = {
+        "DeleteFileA",   "RemoveDirectoryA",           "FindFirstFileA",
+        "FindNextFileA", "GetFileAttributesA",         "FindClose",
+        "CreateFileA",   "GetFileInformationByHandle", "SetFileInformationByHandle"};
     return calls.count(call) > 0;
 }
 
