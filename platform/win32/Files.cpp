@@ -110,7 +110,7 @@ bool GetFileInformationByHandle(void* file, Dword* attributes) {
 }
 
 bool SetFileDispositionByHandle(void* file, bool deleteFile) {
-    FILE_DISPOSITION_INFO disposition{deleteFile ? TRUE : FALSE};
+    FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(deleteFile ? TRUE : FALSE)};
     return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
                                         sizeof disposition) != 0;
 }
