@@ -43,23 +43,30 @@ struct Held {
 // Empties the held folder path: each entry is held before it is looked at, and judged by its
 // handle, not by the listing, which a swap may have made stale.
 void RemoveBelow(const std::string& path) {
-    sys::FileSearch search;
-    sys::FindData entry;
-    for (bool found = search.First(path + "//*.*", entry); found; found = search.Next(entry)) {
-        if (entry.name == "." || entry.name == "..") {
-            continue;
-        }
-        const std::string childPath = path + "//" + entry.name;
+    ForEachEntry(path, "//", [](const std::string& childPath, const sys::FindData&) {
         Held child(childPath);
         if (child.Directory()) {
             RemoveBelow(childPath);
         }
         child.Delete();
-    }
-    search.Close();
+        return true;
+    });
 }
 
 }  // namespace
+
+bool ForEachEntry(const std::string& folder, const char* separator,
+                  const std::function<bool(const std::string&, const sys::FindData&)>& visit) {
+    sys::FileSearch search;
+    sys::FindData entry;
+    const std::string prefix = folder + separator;
+    for (bool found = search.First(prefix + "*.*", entry); found; found = search.Next(entry)) {
+        if (entry.name != "." && entry.name != ".." && !visit(prefix + entry.name, entry)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 bool RemoveTree(const std::string& path) {
     Held root(path);

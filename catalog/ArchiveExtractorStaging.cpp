@@ -56,6 +56,14 @@ bool Free(const std::string& path) {
     return sys::GetFileAttributesA(path) == sys::attr::Invalid;
 }
 
+// The staging folder is the installer's own: its listing can be trusted.
+bool HoldsLinks(const std::string& folder) {
+    return !ForEachEntry(folder, "\\", [](const std::string& path, const sys::FindData& entry) {
+        return (entry.attributes & sys::attr::ReparsePoint) == 0 &&
+               ((entry.attributes & sys::attr::Directory) == 0 || !HoldsLinks(path));
+    });
+}
+
 std::string Target(const Placed& placed) {
     return std::string("C:\\") + placed.name;
 }
@@ -79,6 +87,12 @@ int UnpackConfined(ArchiveExtractor& extractor, const std::string& archivePath) 
         return 0;
     }
     int result = extractor.Extract(archivePath, kStagingDir);
+    // A link's target was judged from the staging folder, one level below where the trees end
+    // up; the package needs none, so one makes the whole package unusable.
+    if (HoldsLinks(kStagingDir)) {
+        RemoveTree(kStagingDir);
+        return 0;
+    }
     // Whatever was unpacked whole is placed, but only where nothing of someone else's stands.
     bool sources[std::size(kPlaced)] = {};
     for (size_t i = 0; i < std::size(kPlaced); ++i) {

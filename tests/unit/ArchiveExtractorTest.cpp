@@ -314,15 +314,21 @@ class RealArchiverTest : public SimTest {
     }
 
     // Packs the files (relative path, content) into C:\pkg\DriverData.Drv.
-    void MakePackage(const std::vector<std::pair<std::string, std::string>>& files) {
+    // Links (relative path, target) are stored as links.
+    void MakePackage(const std::vector<std::pair<std::string, std::string>>& files,
+                     const std::vector<std::pair<std::string, std::string>>& links = {}) {
         const auto tree = staging_ / "tree";
         for (const auto& [path, content] : files) {
             const auto file = tree / path;
             std::filesystem::create_directories(file.parent_path());
             std::ofstream(file, std::ios::binary) << content;
         }
+        for (const auto& [path, target] : links) {
+            std::filesystem::create_directories((tree / path).parent_path());
+            std::filesystem::create_symlink(target, tree / path);
+        }
         const auto archive = staging_ / "DriverData.7z";
-        const std::string command = "cd '" + tree.string() + "' && 7z a -t7z -bd -y '" +
+        const std::string command = "cd '" + tree.string() + "' && 7z a -t7z -snl -bd -y '" +
                                     archive.string() + "' . >/dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
         const std::filesystem::path target = sim::HostPath(kArchive);
@@ -537,18 +543,33 @@ TEST_F(RealArchiverTest, NoStandardUserCanChangeWhatIsUnpacked) {
     EXPECT_EQ(Read("C:\\Ticket\\x86\\MODEL0.GPD"), "gpd");
 }
 
+// Judged from the staging folder the link stays inside it; moved one level up it would reach
+// C:\Windows, from where the installer would copy the file into the driver directory.
+TEST_F(RealArchiverTest, PackageHoldingALinkIsRefusedWhole) {
+    WriteFile("C:\\Windows\\System32\\config\\SECRET", "secret");
+    MakePackage({{"Ticket/x86/MODEL1.GPD", "gpd"}, {"DriverName.cfg", "[R]\r\nPrintName1=R\r\n"}},
+                {{"Ticket/x86/MODEL0.GPD", "../../Windows/System32/config/SECRET"}});
+    ArchiveExtractor extractor;
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0) << extractor.LastOutput();
+    EXPECT_FALSE(Exists("C:\\Ticket\\x86\\MODEL0.GPD"));
+    EXPECT_EQ(DriveC(), Paths{});
+    EXPECT_EQ(Read("C:\\Windows\\System32\\config\\SECRET"), "secret");
+}
+
 TEST_F(RealArchiverTest, BrokenPackagesPlaceNothingAndLeaveNoFolder) {
     WriteFile("C:\\pkg\\7-zip32.dll", "MZ");
     ArchiveExtractor extractor;
     EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0);  // no package
     EXPECT_EQ(DriveC(), Paths{});
     WriteFile(kArchive, std::string(3000, 'Z'));  // not an archive
-    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0);
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0) << extractor.LastOutput();
+    EXPECT_FALSE(Exists("C:\\Ticket\\x86\\MODEL0.GPD"));
     EXPECT_EQ(DriveC(), Paths{});
     // The folder cannot be made: nothing is extracted at all.
     MakePackage({{"DriverName.cfg", "[R0]\r\nPrintName1=R\r\n"}});
     sim::FailCall("CreateDirectoryA", sys::err::AccessDenied);
-    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0);
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0) << extractor.LastOutput();
+    EXPECT_FALSE(Exists("C:\\Ticket\\x86\\MODEL0.GPD"));
     EXPECT_EQ(DriveC(), Paths{});
 }
 
