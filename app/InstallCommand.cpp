@@ -4,6 +4,7 @@
 #include "app/InstallDialog.h"
 #include "catalog/CatalogFile.h"
 #include "catalog/ModelTables.h"
+#include "install/PrinterName.h"
 #include "res/resource.h"
 
 namespace {
@@ -39,6 +40,11 @@ void InstallDialog::OnInstall() {
         portName = firstGuess[portType]->front();
     }
 
+    if (!install::IsValidPrinterName(GetDlgItemTextA(IDC_PRINTER_NAME))) {
+        MessageBoxA(install::kBadPrinterName, "Prompt", ui::mb::Ok | ui::mb::IconExclamation);
+        installButton.EnableWindow(true);
+        return;
+    }
     if (!ResolveSelectedModel()) {
         installButton.EnableWindow(true);
         return;
