@@ -490,6 +490,21 @@ TEST_F(RealArchiverTest, FolderThatWasThereIsNeverEnteredAndStopsTheUnpack) {
     EXPECT_EQ(DriveC(), before);
 }
 
+TEST_F(RealArchiverTest, RefusalIsShownAndTheUsersFolderOutlivesTheWindow) {
+    ASSERT_TRUE(sim::UserMakeDirectory("C:\\Barcode"));
+    ASSERT_TRUE(sim::UserWriteFile("C:\\Barcode\\mine.txt", "mine"));
+    MakePackage({{"Barcode/Common/THERMAL.chm", "help"},
+                 {"DriverName.cfg", "[R0]\r\nPrintName1=Receipt Zero\r\n"}});
+    sim::ui::AnswerMessageBox("C:\\Barcode already exists", ui::id::Ok);
+    RunDialog([] {
+        EXPECT_EQ(DriveC(), (Paths{"Barcode", "Barcode/mine.txt"}));
+        EXPECT_TRUE(sim::ui::Control(D, IDC_DRIVER_COMBO)->items.empty());
+    });
+    EXPECT_EQ(DriveC(), (Paths{"Barcode", "Barcode/mine.txt"}));
+    ASSERT_EQ(sim::ui::MessageBoxes().size(), 1u);
+    EXPECT_NE(sim::ui::MessageBoxes()[0].text.find("Delete C:\\Barcode,"), std::string::npos);
+}
+
 TEST_F(RealArchiverTest, PathsOfTheWrongKindAreNotPlaced) {
     MakePackage({{"Ticket", "a file where a folder belongs"},
                  {"DriverName.cfg/inside.txt", "a folder where the catalogue belongs"},
