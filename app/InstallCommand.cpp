@@ -40,12 +40,12 @@ void InstallDialog::OnInstall() {
         portName = firstGuess[portType]->front();
     }
 
-    if (!install::IsValidPrinterName(GetDlgItemTextA(IDC_PRINTER_NAME))) {
-        MessageBoxA(install::kBadPrinterName, "Prompt", ui::mb::Ok | ui::mb::IconExclamation);
+    if (!ResolveSelectedModel()) {
         installButton.EnableWindow(true);
         return;
     }
-    if (!ResolveSelectedModel()) {
+    if (!install::IsValidPrinterName(GetDlgItemTextA(IDC_PRINTER_NAME))) {
+        MessageBoxA(install::kBadPrinterName, "Prompt", ui::mb::Ok | ui::mb::IconExclamation);
         installButton.EnableWindow(true);
         return;
     }

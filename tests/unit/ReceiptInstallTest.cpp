@@ -391,8 +391,13 @@ TEST_F(ReceiptInstallTest, BadPrinterNamesChangeNothing) {
             sim::ui::Call(D, [&] { before = sim::CallCounts(); });
             sim::ui::Click(D, IDC_INSTALL);
             sim::ui::Call(D, [&] {
+                // The box that says so, and the catalogue read again to resolve the model.
                 auto after = sim::CallCounts();
-                after.erase("MessageBoxA");  // the box that says so, and no other call
+                for (const char* read : {"MessageBoxA", "GetPrivateProfileSectionNamesA",
+                                         "GetPrivateProfileStringA", "sim:ParseProfile"}) {
+                    after.erase(read);
+                    before.erase(read);
+                }
                 EXPECT_EQ(after, before) << "\"" << name << "\"";
                 EXPECT_TRUE(InstallEnabled());
             });
