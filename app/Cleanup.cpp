@@ -12,32 +12,40 @@ namespace {
 
 // An entry held by its own name (a link itself, never its target): while held, nobody can
 // rename or delete it or a folder above it, so no junction can be swapped in on the way.
-struct Held {
-    sys::Handle handle;
-    sys::Dword attributes = sys::attr::Invalid;
-
-    explicit Held(const std::string& path) : handle(Open(path)) {
-        if (handle && !sys::GetFileInformationByHandle(handle.Get(), &attributes)) {
-            attributes = sys::attr::Invalid;
-        }
-    }
+class Held {
+  public:
+    explicit Held(const std::string& path) : path_(path) { Open(sys::hold::Access); }
     bool Directory() const {
-        return attributes != sys::attr::Invalid &&
-               (attributes & (sys::attr::Directory | sys::attr::ReparsePoint)) ==
+        return attributes_ != sys::attr::Invalid &&
+               (attributes_ & (sys::attr::Directory | sys::attr::ReparsePoint)) ==
                    sys::attr::Directory;
     }
-    // Gone once the handle closes; read-only files and folders not empty stay.
+    bool Link() const {
+        return attributes_ != sys::attr::Invalid && (attributes_ & sys::attr::ReparsePoint) != 0;
+    }
+    // Held again with delete access, it goes once the handle closes; read-only files and folders
+    // not empty stay. Swapped for a link meanwhile, only the link goes.
     bool Delete() {
-        return attributes != sys::attr::Invalid &&
-               sys::SetFileDispositionByHandle(handle.Get(), true) && handle.Close() != 0;
+        handle_.Close();
+        return Open(sys::hold::DeleteAccess) &&
+               sys::SetFileDispositionByHandle(handle_.Get(), true) && handle_.Close() != 0;
     }
 
   private:
-    static void* Open(const std::string& path) {
-        void* opened = sys::CreateFileA(path.c_str(), sys::hold::Access, sys::hold::Share, nullptr,
+    bool Open(sys::Dword access) {
+        attributes_ = sys::attr::Invalid;
+        void* opened = sys::CreateFileA(path_.c_str(), access, sys::hold::Share, nullptr,
                                         sys::hold::OpenExisting, sys::hold::Flags, nullptr);
-        return opened == sys::InvalidHandleValue() ? nullptr : opened;
+        handle_ = sys::Handle(opened == sys::InvalidHandleValue() ? nullptr : opened);
+        if (handle_ && !sys::GetFileInformationByHandle(handle_.Get(), &attributes_)) {
+            attributes_ = sys::attr::Invalid;
+        }
+        return attributes_ != sys::attr::Invalid;
     }
+
+    std::string path_;
+    sys::Handle handle_;
+    sys::Dword attributes_ = sys::attr::Invalid;
 };
 
 // Empties the held folder path: each entry is held before it is looked at, and judged by its
@@ -72,8 +80,7 @@ bool RemoveTree(const std::string& path) {
     Held root(path);
     if (root.Directory()) {
         RemoveBelow(path);
-    } else if (root.attributes == sys::attr::Invalid ||
-               (root.attributes & sys::attr::ReparsePoint) == 0) {
+    } else if (!root.Link()) {
         return false;  // missing, or a file: not a tree
     }
     return root.Delete();

@@ -56,10 +56,14 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
 // when anything exists at `to`.
 bool MoveFileA(const std::string& from, const std::string& to);
 // The form of CreateFileA (platform/Serial.h) that holds a file, folder or link by its own name:
-// a link is opened itself, never followed, and with delete access shared with nobody, neither the
-// entry nor any folder above it can be renamed or deleted by anyone else while it is open.
+// a link is opened itself, never followed, and as delete access is shared with nobody, neither
+// the entry nor any folder above it can be renamed or deleted by anyone else while it is open.
+// A hold with delete access is only for the deletion: a folder held so cannot be listed under
+// Wine (32), whose FindFirstFileA does not share delete.
 namespace hold {
-constexpr Dword Access = 0x10080;    // DELETE | FILE_READ_ATTRIBUTES
+// Reading too: a handle with attribute access alone takes no part in the sharing check.
+constexpr Dword Access = 0x81;           // FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES
+constexpr Dword DeleteAccess = 0x10080;  // DELETE | FILE_READ_ATTRIBUTES
 constexpr Dword Share = 0x3;         // FILE_SHARE_READ | FILE_SHARE_WRITE, not FILE_SHARE_DELETE
 constexpr Dword OpenExisting = 3;    // OPEN_EXISTING
 constexpr Dword Flags = 0x02200000;  // FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT

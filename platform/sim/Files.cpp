@@ -264,12 +264,14 @@ std::string HostPath(const std::string& windowsPath) {
 
 namespace {
 
-// DELETE access, FILE_SHARE_DELETE, FILE_FLAG_BACKUP_SEMANTICS, FILE_FLAG_OPEN_REPARSE_POINT.
+// DELETE, FILE_SHARE_DELETE, FILE_FLAG_BACKUP_SEMANTICS, FILE_FLAG_OPEN_REPARSE_POINT,
+// FILE_READ_ATTRIBUTES.
 enum : sys::Dword {
     kDeleteAccess = 0x10000,
     kShareDelete = 0x4,
     kFlagBackupSemantics = 0x02000000,
-    kFlagOpenReparsePoint = 0x00200000
+    kFlagOpenReparsePoint = 0x00200000,
+    kReadAttributes = 0x80
 };
 
 // A file, folder or link held open through CreateFileA.
@@ -280,6 +282,11 @@ struct Held {
 };
 std::mutex heldMutex;
 std::map<void*, Held> held;
+
+// A handle with no more than attribute access takes no part in the sharing check.
+bool Shares(const Held& entry) {
+    return (entry.access & ~kReadAttributes) != 0;
+}
 
 // The common start of a call on a held entry: counted, failed on request, looked up, still there
 // (an entry deleted through its handle stays delete-pending until the close: 5).
@@ -313,7 +320,7 @@ bool HeldAtOrBelow(const std::string& host) {
     std::lock_guard lock(heldMutex);
     for (const auto& [handle, entry] : held) {
         const bool within = entry.host == host || entry.host.rfind(host + "/", 0) == 0;
-        if (within && (entry.share & kShareDelete) == 0) {
+        if (within && Shares(entry) && (entry.share & kShareDelete) == 0) {
             return true;
         }
     }
