@@ -1,21 +1,10 @@
 // Removal of the unpacked driver package when the dialog closes.
 #pragma once
 
-#include <functional>
 #include <set>
 #include <string>
 
-#include "platform/Files.h"
-
-// Calls visit with the path (folder, separator, name) and listing of each entry of folder but
-// "." and ".."; false as soon as visit returns false.
-bool ForEachEntry(const std::string& folder, const char* separator,
-                  const std::function<bool(const std::string&, const sys::FindData&)>& visit);
-
-// Deletes everything below path, depth first, then path itself; true when path is gone.
-// Links and junctions are removed themselves, never followed, even one swapped in while it runs;
-// read-only files stay.
-bool RemoveTree(const std::string& path);
+#include "catalog/RemoveTree.h"
 
 // The unpacked trees and the catalogue file, except the paths the unpack found taken by others.
 void RemoveUnpackedFiles(const std::set<std::string>& foreign = {});

@@ -5,8 +5,8 @@
 #include <cctype>
 #include <iterator>
 
-#include "app/Cleanup.h"
 #include "catalog/ArchiveExtractor.h"
+#include "catalog/RemoveTree.h"
 #include "platform/Files.h"
 
 namespace catalog {

@@ -74,6 +74,9 @@ bool GetFileInformationByHandle(void* file, Dword* attributes);
 // Fails with 5 for a read-only file, 145 (ERROR_DIR_NOT_EMPTY) for a folder that is not empty.
 bool SetFileDispositionByHandle(void* file, bool deleteFile);
 std::string GetCurrentDirectoryA();
+// The folder of the running program (GetModuleFileNameA of the program, without its name); empty
+// on failure, or when the path does not fit MAX_PATH.
+std::string GetProgramDirectoryA();
 std::string GetSystemDirectoryA();
 std::string GetWindowsDirectoryA();
 

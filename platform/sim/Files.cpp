@@ -689,6 +689,21 @@ std::string GetCurrentDirectoryA() {
     return M().currentDirectory;
 }
 
+std::string GetProgramDirectoryA() {
+    tr::Call trace("GetProgramDirectoryA");
+    sim::CountCall("GetProgramDirectoryA");
+    if (sim::ShouldFail("GetProgramDirectoryA")) {
+        return {};
+    }
+    std::lock_guard lock(M().mu);
+    std::string folder = M().programDirectory.empty() ? M().currentDirectory : M().programDirectory;
+    // The program's path without its name: never with a backslash at the end, even at a root.
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+        folder.pop_back();
+    }
+    return folder;
+}
+
 // Both fail as the real calls do, with an empty result.
 std::string GetSystemDirectoryA() {
     tr::Call trace("GetSystemDirectoryA");

@@ -114,6 +114,8 @@ void ResetMachine() {
     fs::create_directories(fs::path(M().root) / "Windows" / "SysWOW64");
     chmod((fs::path(M().root) / "Windows").c_str(), 0755 | S_ISGID);
     M().currentDirectory = "C:\\";
+    M().programDirectory.clear();
+    M().dllDirectories = 0;
     M().failures.clear();
     M().calls.clear();
     M().hooks.clear();
@@ -141,6 +143,11 @@ std::string Root() {
 void SetCurrentDirectory(const std::string& windowsPath) {
     std::lock_guard lock(M().mu);
     M().currentDirectory = windowsPath;
+}
+
+void SetProgramDirectory(const std::string& windowsPath) {
+    std::lock_guard lock(M().mu);
+    M().programDirectory = windowsPath;
 }
 
 void FailCall(const std::string& call, sys::Dword error, int count, int skip) {

@@ -28,6 +28,8 @@ struct Machine {
     std::mutex mu;
     std::string root;
     std::string currentDirectory = "C:\\";
+    std::string programDirectory;   // empty: the current directory
+    sys::Dword dllDirectories = 0;  // SetDefaultDllDirectories; 0: the standard search order
     std::map<std::string, Failure> failures;
     std::map<std::string, int> calls;
     std::map<std::string, std::pair<int, std::function<void()>>> hooks;  // sim::BeforeCall

@@ -4,30 +4,30 @@
 #include <commctrl.h>
 
 #include "platform/Entry.h"
+#include "platform/Library.h"
 
 namespace {
 
-constexpr DWORD kSearchDefaultDirs = 0x00001000;  // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
-
-// Elevated, the program must not load a DLL a standard user planted in the current directory
-// or a folder on PATH: from here on, DLLs come from the program's folder and the system
-// directory only. Looked up at run time: Windows 7 without KB2533623 lacks the call (127).
-void RestrictDllSearch() {
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    const auto restrict = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (restrict != nullptr) {
-        restrict(kSearchDefaultDirs);
+// COMCTL32 is not a known DLL: imported, a copy beside the program would be loaded first. By
+// its bare name the manifest still picks version 6.
+void InitCommonControls() {
+    using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    const auto init = reinterpret_cast<InitFn>(
+        sys::GetProcAddress(sys::LoadSystemLibraryA("comctl32.dll"), "InitCommonControlsEx"));
+    if (init != nullptr) {
+        INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES |
+                                                                        ICC_PROGRESS_CLASS |
+                                                                        ICC_STANDARD_CLASSES};
+        init(&controls);
     }
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    RestrictDllSearch();
-    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
-                                  ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&controls);
+    // Elevated, the program must not load a DLL a standard user planted beside it, in the
+    // current directory or on PATH: from here on, bare names come from the system directory.
+    sys::SetDefaultDllDirectories(sys::dlldir::System32);
+    InitCommonControls();
     return AppMain();
 }

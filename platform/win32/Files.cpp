@@ -122,6 +122,18 @@ std::string GetCurrentDirectoryA() {
     return n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
 }
 
+std::string GetProgramDirectoryA() {
+    char buffer[MAX_PATH + 1] = {};
+    const DWORD n = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    // n == MAX_PATH: cut short (122 on Vista and later; XP does not say so).
+    if (n == 0 || n >= MAX_PATH) {
+        return {};
+    }
+    const std::string path(buffer, n);
+    const auto cut = path.find_last_of('\\');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
 std::string GetSystemDirectoryA() {
     char buffer[MAX_PATH + 1] = {};
     UINT n = ::GetSystemDirectoryA(buffer, MAX_PATH);

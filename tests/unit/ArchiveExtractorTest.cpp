@@ -153,19 +153,24 @@ TEST_F(ArchiveExtractorTest, ExtractsThroughTheArchiver) {
     EXPECT_EQ(extractor.LastOutput(), "extracted ok");
 }
 
-TEST_F(ArchiveExtractorTest, DllIsFoundOnlyByTheSearchOrder) {
+TEST_F(ArchiveExtractorTest, DllIsLoadedOnlyFromTheProgramsFolder) {
     sim::RegisterModule(ArchiveExtractor::kDllName, FakeModule());
     WriteFile(kArchive, "package");
     ArchiveExtractor extractor;
 
-    // Registered, but no file where the search order looks.
-    WriteFile("C:\\elsewhere\\7-zip32.dll", "MZ");
-    sim::SetCurrentDirectory("C:\\pkg");
-    EXPECT_FALSE(extractor.Load());
-    EXPECT_EQ(Extract(extractor), 0);
-    EXPECT_FALSE(extractor.Loaded());
+    // Registered, but no file in the program's folder: one in the current directory, elsewhere
+    // or in the system directory, where a search by bare name would look, is not taken.
+    sim::SetProgramDirectory("C:\\pkg");
+    sim::SetCurrentDirectory("C:\\Users\\Public");
+    for (const char* planted : {"C:\\elsewhere\\7-zip32.dll", "C:\\Users\\Public\\7-zip32.dll",
+                                "C:\\Windows\\System32\\7-zip32.dll"}) {
+        WriteFile(planted, "MZ");
+        EXPECT_FALSE(extractor.Load()) << planted;
+        EXPECT_EQ(Extract(extractor), 0);
+        EXPECT_FALSE(extractor.Loaded());
+    }
 
-    WriteFile("C:\\Windows\\System32\\7-zip32.dll", "MZ");
+    WriteFile("C:\\pkg\\7-zip32.dll", "MZ");
     EXPECT_TRUE(extractor.Load());
     EXPECT_EQ(Extract(extractor), 2);
 }

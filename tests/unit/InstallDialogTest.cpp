@@ -1,14 +1,19 @@
 // The main dialog end to end on the simulated platform: its start-up state, the worker's
 // preparation, the form's behaviours, the install command's guards, and the clean-up on close.
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "app/InstallDialog.h"
 #include "catalog/ArchiveExtractor.h"
+#include "install/RunInstallation.h"
 #include "platform/Clock.h"
 #include "platform/Library.h"
 #include "platform/Thread.h"
@@ -70,16 +75,16 @@ TEST_F(InstallDialogTest, StartsWithItsDefaultsAndBecomesReadyWithoutAPackage) {
                                     ui::ListView::ExTrackSelect),
               ui::ListView::ExGridLines | ui::ListView::ExFullRowSelect);
 
-    EXPECT_EQ(dialog.receiptGroup1Size + dialog.receiptGroup2Size + dialog.receiptGroup3Size +
-                  dialog.receiptGroup4Size,
+    EXPECT_EQ(dialog.installation.receiptGroup1Size + dialog.installation.receiptGroup2Size +
+                  dialog.installation.receiptGroup3Size + dialog.installation.receiptGroup4Size,
               30);
-    EXPECT_EQ(dialog.labelModelCount, 5);
-    EXPECT_EQ(dialog.parity, 'N');
-    EXPECT_EQ(dialog.dataBits, 8);
-    EXPECT_EQ(dialog.stopBits, 1);
-    EXPECT_EQ(dialog.serialEventMask, 3);
-    EXPECT_EQ(dialog.baudRate, 0);
-    EXPECT_EQ(dialog.is64BitWindows, 0);
+    EXPECT_EQ(dialog.installation.labelModelCount, 5);
+    EXPECT_EQ(dialog.installation.parity, 'N');
+    EXPECT_EQ(dialog.installation.dataBits, 8);
+    EXPECT_EQ(dialog.installation.stopBits, 1);
+    EXPECT_EQ(dialog.installation.serialEventMask, 3);
+    EXPECT_EQ(dialog.installation.baudRate, 0);
+    EXPECT_EQ(dialog.installation.is64BitWindows, 0);
 }
 
 TEST_F(InstallDialogTest, InstallStaysDisabledUntilThePreparationIsDone) {
@@ -147,7 +152,7 @@ TEST_F(InstallDialogTest, StatusAndSerialMessagesFromOtherThreadsReachTheDialog)
     InstallDialog dialog;
     WaitForReady();
     sim::ui::Call(D, [&] {
-        dialog.serialSearch.portNumber = 3;  // the port being probed
+        dialog.installation.serialSearch.portNumber = 3;  // the port being probed
         sys::Thread other;
         other.Start([&] {
             dialog.ShowStatus("Checking COM3:");
@@ -156,7 +161,7 @@ TEST_F(InstallDialogTest, StatusAndSerialMessagesFromOtherThreadsReachTheDialog)
         EXPECT_TRUE(dialog.WaitForThread(other, 10000));
         // The send was synchronous: the line shows the text before the sender went on.
         EXPECT_EQ(StatusLine(), "Checking COM3:");
-        EXPECT_EQ(dialog.serialResponseSeen, 1);
+        EXPECT_EQ(dialog.installation.serialResponseSeen, 1);
     });
     sim::ui::Close(D);
     dialog.DoModal();
@@ -206,8 +211,8 @@ TEST_F(InstallDialogTest, InstallReadsTheFormPortTypeAndModel) {
     InstallDialog dialog;
     WaitForReady();
     sim::ui::Call(D, [&] {
-        dialog.parallelPorts = {"LPT1:", "LPT2:"};
-        dialog.portName = "unchanged";
+        dialog.installation.parallelPorts = {"LPT1:", "LPT2:"};
+        dialog.installation.portName = "unchanged";
     });
     sim::ui::ClickCheck(D, IDC_SET_DEFAULT);
     sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, 2);  // the second name of the second section
@@ -215,25 +220,25 @@ TEST_F(InstallDialogTest, InstallReadsTheFormPortTypeAndModel) {
     sim::ui::Click(D, IDC_INSTALL);
     // The form is read by the time the parallel port dialog asks for the port.
     sim::ui::Call(IDD_PARALLEL_PORTS, [&] {
-        EXPECT_EQ(dialog.setDefaultPrinter, 0);
-        EXPECT_EQ(dialog.portType, 2);
-        EXPECT_EQ(dialog.portName, "LPT1:");
-        EXPECT_EQ(dialog.selectedModel, 1);
+        EXPECT_EQ(dialog.installation.setDefaultPrinter, 0);
+        EXPECT_EQ(dialog.installation.portType, 2);
+        EXPECT_EQ(dialog.installation.portName, "LPT1:");
+        EXPECT_EQ(dialog.installation.selectedModel, 1);
     });
     sim::ui::Click(IDD_PARALLEL_PORTS, IDC_PORTS_CANCEL);
     // No row selected: the previous port type holds.
     sim::ui::SelectListRow(D, IDC_PORT_TYPES, 3);
     sim::ui::SelectListRow(D, IDC_PORT_TYPES, -1);
     sim::ui::Click(D, IDC_INSTALL);
-    sim::ui::Call(IDD_PARALLEL_PORTS, [&] { EXPECT_EQ(dialog.portType, 2); });
+    sim::ui::Call(IDD_PARALLEL_PORTS, [&] { EXPECT_EQ(dialog.installation.portType, 2); });
     sim::ui::Click(IDD_PARALLEL_PORTS, IDC_PORTS_CANCEL);
     // An empty list leaves the port alone.
     sim::ui::Call(D, [&] {
-        dialog.parallelPorts.clear();
-        dialog.portName = "kept";
+        dialog.installation.parallelPorts.clear();
+        dialog.installation.portName = "kept";
     });
     sim::ui::Click(D, IDC_INSTALL);
-    sim::ui::Call(D, [&] { EXPECT_EQ(dialog.portName, "kept"); });
+    sim::ui::Call(D, [&] { EXPECT_EQ(dialog.installation.portName, "kept"); });
     sim::ui::Close(D);
     dialog.DoModal();
     EXPECT_EQ(sim::ui::TimesShown(IDD_PARALLEL_PORTS), 2);
@@ -275,6 +280,57 @@ TEST_F(InstallDialogTest, ThePackageIsUnpackedAndItsCatalogueFillsTheList) {
     dialog.DoModal();
     EXPECT_FALSE(Exists("C:\\Ticket"));
     EXPECT_FALSE(Exists("C:\\DriverName.cfg"));
+}
+
+namespace {
+
+// Packs the files (path below the package, content) with the 7z command into folder's
+// DriverData.Drv.
+void PackInto(const std::string& folder, const std::map<std::string, std::string>& files) {
+    const std::string stage = sim::Root() + "/stage-" + std::to_string(std::rand());
+    for (const auto& [path, content] : files) {
+        std::filesystem::create_directories(
+            std::filesystem::path(stage + "/" + path).parent_path());
+        std::ofstream(stage + "/" + path, std::ios::binary) << content;
+    }
+    std::filesystem::create_directories(sim::HostPath(folder));
+    const std::string command = "cd '" + stage + "' && 7z a -t7z -bd '" + sim::HostPath(folder) +
+                                "/DriverData.Drv' . > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::filesystem::remove_all(stage);
+}
+
+const char* const kPlantedCatalogue = "[R0]\r\nPrintName1=Planted\r\n";
+
+}  // namespace
+
+// Started elevated from C:\Setup while the current directory is one a standard user may write:
+// the archiver and package planted there are never used, only the program's own.
+TEST_F(InstallDialogTest, ArchiverAndPackagePlantedInTheCurrentDirectoryAreNotUsed) {
+    sevenzip::RegisterSimModule();
+    PackInto("C:\\Setup", {{"DriverName.cfg", kCatalogue},
+                           {"Ticket/x86/TR240.GPD", "*GPDFileVersion: \"1.0\""}});
+    PackInto("C:\\Users\\Public",
+             {{"DriverName.cfg", kPlantedCatalogue}, {"Ticket/x86/PLANTED.GPD", "planted"}});
+    WriteFile("C:\\Users\\Public\\7-zip32.dll", "planted");
+    sim::SetProgramDirectory("C:\\Setup");
+    sim::SetCurrentDirectory("C:\\Users\\Public");
+    for (const bool programHasArchiver : {false, true}) {
+        if (programHasArchiver) {
+            WriteFile("C:\\Setup\\7-zip32.dll", "dll");
+        }
+        InstallDialog dialog;
+        WaitForReady();
+        sim::ui::Call(D, [&] {
+            EXPECT_FALSE(Exists("C:\\Ticket\\x86\\PLANTED.GPD"));
+            EXPECT_EQ(Exists("C:\\Ticket\\x86\\TR240.GPD"), programHasArchiver);
+            const std::vector<std::string> names = sim::ui::Control(D, IDC_DRIVER_COMBO)->items;
+            EXPECT_EQ(names.size(), programHasArchiver ? 4u : 0u);
+            EXPECT_EQ(std::count(names.begin(), names.end(), "Planted"), 0);
+        });
+        sim::ui::Close(D);
+        dialog.DoModal();
+    }
 }
 #endif
 
@@ -388,8 +444,10 @@ TEST_F(InstallDialogTest, EveryCatalogueIndexUpTo34IsAcceptedAndALargerOneRefuse
     for (int index = 0; index < 36; ++index) {
         sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, index);
         sim::ui::Call(D, [&dialog, index] {
-            EXPECT_EQ(dialog.ResolveSelectedModel(), index <= 34) << index;
-            EXPECT_EQ(dialog.selectedModel, index);
+            dialog.installation.displayName = dialog.driverCombo.GetWindowTextA();
+            EXPECT_EQ(install::ResolveModel(dialog.installation, dialog, index), index <= 34)
+                << index;
+            EXPECT_EQ(dialog.installation.selectedModel, index);
         });
     }
     sim::ui::Close(D);
@@ -408,10 +466,10 @@ TEST_F(InstallDialogTest, InstallTakesTheFirstPortOfEachRowsType) {
     InstallDialog dialog;
     WaitForReady();
     sim::ui::Call(D, [&] {
-        dialog.serialPorts = {"COM3:", "COM4:"};
-        dialog.usbPorts = {"USB002", "USB001"};
-        dialog.parallelPorts = {"LPT2:", "LPT1:"};
-        dialog.tcpipPorts = {"IP_10.0.0.5", "IP_10.0.0.6"};
+        dialog.installation.serialPorts = {"COM3:", "COM4:"};
+        dialog.installation.usbPorts = {"USB002", "USB001"};
+        dialog.installation.parallelPorts = {"LPT2:", "LPT1:"};
+        dialog.installation.tcpipPorts = {"IP_10.0.0.5", "IP_10.0.0.6"};
     });
     sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, 35);
     const char* const expected[] = {"COM3:", "USB002", "LPT2:", "IP_10.0.0.5"};
@@ -419,8 +477,8 @@ TEST_F(InstallDialogTest, InstallTakesTheFirstPortOfEachRowsType) {
         sim::ui::SelectListRow(D, IDC_PORT_TYPES, row);
         sim::ui::Click(D, IDC_INSTALL);
         sim::ui::Call(D, [&dialog, &expected, row] {
-            EXPECT_EQ(dialog.portType, row);
-            EXPECT_EQ(dialog.portName, expected[row]) << row;
+            EXPECT_EQ(dialog.installation.portType, row);
+            EXPECT_EQ(dialog.installation.portName, expected[row]) << row;
             EXPECT_TRUE(InstallEnabled());
         });
     }
