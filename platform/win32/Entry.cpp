@@ -10,7 +10,7 @@ namespace {
 
 // COMCTL32 is not a known DLL: imported, a copy beside the program would be loaded first. By
 // its bare name the manifest still picks version 6.
-void InitCommonControls() {
+void StartCommonControls() {
     using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
     const auto init = reinterpret_cast<InitFn>(
         sys::GetProcAddress(sys::LoadSystemLibraryA("comctl32.dll"), "InitCommonControlsEx"));
@@ -28,6 +28,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Elevated, the program must not load a DLL a standard user planted beside it, in the
     // current directory or on PATH: from here on, bare names come from the system directory.
     sys::SetDefaultDllDirectories(sys::dlldir::System32);
-    InitCommonControls();
+    StartCommonControls();
     return AppMain();
 }
