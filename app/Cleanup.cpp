@@ -4,10 +4,20 @@
 #include "catalog/ArchiveExtractor.h"
 #include "platform/Files.h"
 
-void RemoveUnpackedFiles() {
-    RemoveTree("c:\\Barcode");
-    RemoveTree("c:\\Ticket");
-    sys::DeleteFileA("c:\\DriverName.cfg");
+void RemoveUnpackedFiles(const std::set<std::string>& foreign) {
+    const auto ours = [&](const char* path) {
+        return foreign.count(catalog::LowerPath(path)) == 0;
+    };
+    for (const char* tree : {"c:\\Barcode", "c:\\Ticket"}) {
+        if (ours(tree)) {
+            RemoveTree(tree);
+        }
+    }
+    if (ours("c:\\DriverName.cfg")) {
+        sys::DeleteFileA("c:\\DriverName.cfg");
+    }
     // Left only when the window closed while the worker was still unpacking.
-    RemoveTree(catalog::kStagingDir);
+    if (ours(catalog::kStagingDir)) {
+        RemoveTree(catalog::kStagingDir);
+    }
 }

@@ -21,7 +21,7 @@ InstallDialog::~InstallDialog() {
     // cannot be interrupted; its files must still go once it has written them.
     worker_.Wait(sys::wait::Infinite);
     if (cleanupPending_) {
-        RemoveUnpackedFiles();
+        RemoveUnpackedFiles(archiver.Foreign());
     }
 }
 
@@ -94,5 +94,5 @@ void InstallDialog::OnDestroy() {
         cleanupPending_ = true;
         return;
     }
-    RemoveUnpackedFiles();
+    RemoveUnpackedFiles(archiver.Foreign());
 }

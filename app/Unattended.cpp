@@ -269,7 +269,7 @@ int Run(const Options& options, InstallLog& log) {
     const int code = Install(state, front, archiver, options);
     // What the window's close does: the search's ports given back, the unpacked files removed.
     ports::EndSerialSearch(state, front);
-    RemoveUnpackedFiles();
+    RemoveUnpackedFiles(archiver.Foreign());
     log.Line("Result: " + std::to_string(code));
     return code;
 }

@@ -1,4 +1,4 @@
-// Loads the archiver DLL by the standard search order and runs one extraction through it.
+// Loads the archiver DLL from the program's folder and runs one extraction through it.
 #include "catalog/ArchiveExtractor.h"
 
 #include <cstdio>
@@ -30,9 +30,13 @@ ArchiveExtractor::~ArchiveExtractor() {
 
 bool ArchiveExtractor::Load() {
     Unload();
-    char path[64];
-    std::snprintf(path, sizeof path, "%s%s", "", kDllName);
-    module_ = sys::LoadLibraryA(path);
+    // By full path from the program's own folder: by its bare name the search would take a copy
+    // a standard user planted in the current directory or a folder on PATH.
+    const std::string folder = sys::GetProgramDirectoryA();
+    if (folder.empty()) {
+        return false;
+    }
+    module_ = sys::LoadLibraryA(folder + "\\" + kDllName);
     if (module_ == nullptr) {
         return false;
     }

@@ -1,42 +1,44 @@
 // Depth-first removal that never leaves the tree it was given.
 #include "catalog/RemoveTree.h"
 
-#include "platform/Files.h"
+#include "catalog/HeldEntry.h"
 
 namespace {
 
-bool IsLink(sys::Dword attributes) {
-    return attributes != sys::attr::Invalid && (attributes & sys::attr::ReparsePoint) != 0;
-}
-
-// A link to a directory goes with RemoveDirectory, any other link with DeleteFile.
-bool RemoveLink(const std::string& path, sys::Dword attributes) {
-    return (attributes & sys::attr::Directory) != 0 ? sys::RemoveDirectoryA(path)
-                                                    : sys::DeleteFileA(path);
+// Empties the held folder path: each entry is held before it is looked at, and judged by its
+// handle, not by the listing, which a swap may have made stale.
+void RemoveBelow(const std::string& path) {
+    ForEachEntry(path, "//", [](const std::string& childPath, const sys::FindData&) {
+        catalog::HeldEntry child(childPath);
+        if (child.Directory()) {
+            RemoveBelow(childPath);
+        }
+        child.Delete();
+        return true;
+    });
 }
 
 }  // namespace
 
-bool RemoveTree(const std::string& path) {
-    const sys::Dword rootAttributes = sys::GetFileAttributesA(path);
-    if (IsLink(rootAttributes)) {
-        return RemoveLink(path, rootAttributes);
-    }
+bool ForEachEntry(const std::string& folder, const char* separator,
+                  const std::function<bool(const std::string&, const sys::FindData&)>& visit) {
     sys::FileSearch search;
     sys::FindData entry;
-    for (bool found = search.First(path + "//*.*", entry); found; found = search.Next(entry)) {
-        if (entry.name == "." || entry.name == "..") {
-            continue;
-        }
-        const std::string child = path + "//" + entry.name;
-        if (IsLink(entry.attributes)) {
-            RemoveLink(child, entry.attributes);
-        } else if ((entry.attributes & sys::attr::Directory) != 0) {
-            RemoveTree(child);
-        } else {
-            sys::DeleteFileA(child);
+    const std::string prefix = folder + separator;
+    for (bool found = search.First(prefix + "*.*", entry); found; found = search.Next(entry)) {
+        if (entry.name != "." && entry.name != ".." && !visit(prefix + entry.name, entry)) {
+            return false;
         }
     }
-    search.Close();
-    return sys::RemoveDirectoryA(path);
+    return true;
+}
+
+bool RemoveTree(const std::string& path) {
+    catalog::HeldEntry root(path);
+    if (root.Directory()) {
+        RemoveBelow(path);
+    } else if (!root.Link()) {
+        return false;  // missing, or a file: not a tree
+    }
+    return root.Delete();
 }

@@ -1,6 +1,7 @@
 // The driver directory, the shown copies and the driver call with its Retry/Cancel box.
 #include "install/DriverSteps.h"
 
+#include "catalog/HeldEntry.h"
 #include "catalog/SystemDetect.h"
 #include "install/Frontend.h"
 #include "install/Installation.h"
@@ -38,6 +39,12 @@ std::string DriverDirectory(bool x64) {
 }
 
 bool CopyCreating(const std::string& from, const std::string& to) {
+    // Held until copied: a link (whose target could be any file) is refused, and none can be
+    // swapped in for the source meanwhile.
+    const catalog::HeldEntry source(from);
+    if (!source.PlainFile()) {
+        return false;
+    }
     const bool wasThere = sys::GetFileAttributesA(to) != sys::attr::Invalid;
     return sys::CopyFileA(from, to, false) != 0 && !wasThere;
 }

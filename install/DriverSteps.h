@@ -25,8 +25,9 @@ inline const char* EnvironmentOf(bool x64) {
 // whose answer wins. Empty when the spooler would not say.
 std::string DriverDirectory(bool x64);
 
-// CopyFileA(from, to, FALSE); true when the copy made `to`, which was not there before. A file
-// that was there is another's, even when overwritten, and is not ours to delete.
+// CopyFileA(from, to, FALSE) of a plain file, never of a link or folder; true when the copy made
+// `to`, which was not there before. A file that was there is another's, even when overwritten,
+// and is not ours to delete.
 bool CopyCreating(const std::string& from, const std::string& to);
 
 // Files copied for the spooler: each copy is shown in the status line.

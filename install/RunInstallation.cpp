@@ -11,6 +11,7 @@
 #include "install/InstallLabelPrinter.h"
 #include "install/InstallReceiptPrinter.h"
 #include "install/Installation.h"
+#include "install/PrinterName.h"
 #include "install/RestartService.h"
 #include "platform/Files.h"
 #include "ports/EnumeratePorts.h"
@@ -28,9 +29,16 @@ const char* const kFilesVanished =
 void UnpackDriverPackage(Installation&, Frontend& front, catalog::ArchiveExtractor& archiver) {
     front.ShowStatus("Reading driver file...");
     archiver.SetOwnerWindow(front.OwnerWindow());
-    const std::string archive = sys::GetCurrentDirectoryA() + "\\" + kPackageName;
+    const std::string folder = sys::GetProgramDirectoryA();
+    // Without it, "\DriverData.Drv" would name one at the root of the current drive.
+    if (folder.empty()) {
+        return;
+    }
     // Confined: entries outside C:\Ticket, C:\Barcode and C:\DriverName.cfg never reach drive C.
-    catalog::UnpackConfined(archiver, archive);
+    if (catalog::UnpackConfined(archiver, folder + "\\" + kPackageName) == catalog::kRefused) {
+        front.AppMessageBox(catalog::RefusalText(archiver.Refused()),
+                            ui::mb::Ok | ui::mb::IconStop);
+    }
     archiver.Unload();
 }
 
@@ -94,6 +102,10 @@ bool Install(Installation& state, Frontend& front, catalog::ArchiveExtractor& ar
         state.portName = firstGuess[state.portType]->front();
     }
     if (!ResolveModel(state, front, archiver, selection)) {
+        return false;
+    }
+    if (!IsValidPrinterName(state.printerName)) {
+        front.Box(kBadPrinterName, "Prompt", ui::mb::Ok | ui::mb::IconExclamation);
         return false;
     }
     if (state.selectedModel < state.ReceiptModelCount()) {

@@ -10,7 +10,7 @@
 
 namespace install {
 
-// The package's name, looked for in the current directory.
+// The package's name, looked for in the program's own folder, never the current directory.
 inline constexpr const char* kPackageName = "DriverData.Drv";
 
 // Starts the spooler, reads the ports, unpacks the package, lists the drivers and shows the

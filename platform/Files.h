@@ -45,6 +45,12 @@ bool SetFileAttributesA(const std::string& path, Dword attributes);
 bool DeleteFileA(const std::string& path);
 bool RemoveDirectoryA(const std::string& path);
 bool CreateDirectoryA(const std::string& path);
+// The access list of everything the installer creates: SYSTEM and Administrators full control,
+// Users read and run; protected, so nothing is inherited from the parent (the root of C: lets
+// every signed-in user modify what is made in it). What is created inside inherits it.
+constexpr const char* kAdminsOnlySddl = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+// CreateDirectoryA with that access list; fails with 183 when anything is at path.
+bool CreateProtectedDirectoryA(const std::string& path);
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists);
 // Renames a file or a directory (with everything below it) on the same drive; fails with 183
 // when anything exists at `to`.
@@ -55,7 +61,28 @@ bool MoveFileA(const std::string& from, const std::string& to);
 bool AppendFileA(const std::string& path, const std::string& bytes);
 // The user's directory for temporary files, with its trailing backslash; empty on failure.
 std::string GetTempPathA();
+// The form of CreateFileA (platform/Serial.h) that holds a file, folder or link by its own name:
+// a link is opened itself, never followed, and as delete access is shared with nobody, neither
+// the entry nor any folder above it can be renamed or deleted by anyone else while it is open.
+// A hold with delete access is only for the deletion: a folder held so cannot be listed under
+// Wine (32), whose FindFirstFileA does not share delete.
+namespace hold {
+// Reading too: a handle with attribute access alone takes no part in the sharing check.
+constexpr Dword Access = 0x81;           // FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES
+constexpr Dword DeleteAccess = 0x10080;  // DELETE | FILE_READ_ATTRIBUTES
+constexpr Dword Share = 0x3;         // FILE_SHARE_READ | FILE_SHARE_WRITE, not FILE_SHARE_DELETE
+constexpr Dword OpenExisting = 3;    // OPEN_EXISTING
+constexpr Dword Flags = 0x02200000;  // FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT
+}  // namespace hold
+// GetFileInformationByHandle, of which only the attributes are used.
+bool GetFileInformationByHandle(void* file, Dword* attributes);
+// SetFileInformationByHandle with FileDispositionInfo: the entry goes when its handle closes.
+// Fails with 5 for a read-only file, 145 (ERROR_DIR_NOT_EMPTY) for a folder that is not empty.
+bool SetFileDispositionByHandle(void* file, bool deleteFile);
 std::string GetCurrentDirectoryA();
+// The folder of the running program (GetModuleFileNameA of the program, without its name); empty
+// on failure, or when the path does not fit MAX_PATH.
+std::string GetProgramDirectoryA();
 std::string GetSystemDirectoryA();
 std::string GetWindowsDirectoryA();
 

@@ -32,6 +32,7 @@ constexpr Dword ProcNotFound = 127;
 constexpr Dword DirNotEmpty = 145;
 constexpr Dword BadPathname = 161;
 constexpr Dword AlreadyExists = 183;
+constexpr Dword BadExeFormat = 193;
 constexpr Dword MoreData = 234;
 constexpr Dword NoMoreItems = 259;
 constexpr Dword OperationAborted = 995;

@@ -8,11 +8,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "platform/Files.h"
+#include "platform/Serial.h"
+#include "platform/sim/Handles.h"
 #include "platform/sim/Machine.h"
+#include "platform/sim/SimFileSecurity.h"
 #include "platform/sim/Trace.h"
 
 namespace tr = sim::trace;
@@ -257,6 +262,117 @@ std::string HostPath(const std::string& windowsPath) {
 }
 }  // namespace sim
 
+namespace {
+
+// DELETE, FILE_SHARE_DELETE, FILE_FLAG_BACKUP_SEMANTICS, FILE_FLAG_OPEN_REPARSE_POINT,
+// FILE_READ_ATTRIBUTES.
+enum : sys::Dword {
+    kDeleteAccess = 0x10000,
+    kShareDelete = 0x4,
+    kFlagBackupSemantics = 0x02000000,
+    kFlagOpenReparsePoint = 0x00200000,
+    kReadAttributes = 0x80
+};
+
+// A file, folder or link held open through CreateFileA.
+struct Held {
+    std::string host;
+    sys::Dword access = 0;
+    sys::Dword share = 0;
+};
+std::mutex heldMutex;
+std::map<void*, Held> held;
+
+// A handle with no more than attribute access takes no part in the sharing check.
+bool Shares(const Held& entry) {
+    return (entry.access & ~kReadAttributes) != 0;
+}
+
+// The common start of a call on a held entry: counted, failed on request, looked up, still there
+// (an entry deleted through its handle stays delete-pending until the close: 5).
+std::optional<Held> EnterHeld(const char* call, void* handle, struct stat& st) {
+    sim::CountCall(call);
+    if (sim::ShouldFail(call)) {
+        return std::nullopt;
+    }
+    std::optional<Held> entry;
+    {
+        std::lock_guard lock(heldMutex);
+        auto it = held.find(handle);
+        if (it != held.end()) {
+            entry = it->second;
+        }
+    }
+    if (!entry) {
+        sys::SetLastError(sys::err::InvalidHandle);
+    } else if (!Exists(entry->host, st)) {
+        sys::SetLastError(sys::err::AccessDenied);
+        entry.reset();
+    }
+    return entry;
+}
+
+}  // namespace
+
+namespace sim::detail {
+
+bool HeldAtOrBelow(const std::string& host) {
+    std::lock_guard lock(heldMutex);
+    for (const auto& [handle, entry] : held) {
+        const bool within = entry.host == host || entry.host.rfind(host + "/", 0) == 0;
+        if (within && Shares(entry) && (entry.share & kShareDelete) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void* OpenFileEntry(const char* name, sys::Dword access, sys::Dword share, sys::Dword flags) {
+    void* const invalid = sys::InvalidHandleValue();
+    if (TooLong(name) || Wildcard(name)) {
+        return invalid;
+    }
+    Held entry{Resolve(name), access, share};
+    struct stat st {};
+    if (entry.host.empty() || !Exists(entry.host, st)) {
+        FailMissing(entry.host);
+        return invalid;
+    }
+    if (S_ISLNK(st.st_mode) && (flags & kFlagOpenReparsePoint) == 0) {
+        std::error_code ec;
+        entry.host = fs::canonical(entry.host, ec).string();
+        if (ec || stat(entry.host.c_str(), &st) != 0) {
+            FailMissing(entry.host);
+            return invalid;
+        }
+    }
+    if (S_ISDIR(st.st_mode) && (flags & kFlagBackupSemantics) == 0) {
+        sys::SetLastError(sys::err::AccessDenied);
+        return invalid;
+    }
+    {
+        std::lock_guard lock(heldMutex);
+        for (const auto& [handle, other] : held) {
+            if (other.host == entry.host &&
+                (((access & kDeleteAccess) != 0 && (other.share & kShareDelete) == 0) ||
+                 ((other.access & kDeleteAccess) != 0 && (share & kShareDelete) == 0))) {
+                sys::SetLastError(kErrorSharingViolation);
+                return invalid;
+            }
+        }
+    }
+    void* handle = NewHandle(HandleKind::File, [](void* closed) {
+        std::lock_guard lock(heldMutex);
+        held.erase(closed);
+    });
+    tr::Name(tr::Kind::Kernel, handle, [&] { return tr::Q(name); });
+    std::lock_guard lock(heldMutex);
+    held[handle] = entry;
+    return handle;
+}
+
+}  // namespace sim::detail
+
 namespace sys {
 
 struct FileSearch::Impl {
@@ -363,6 +479,9 @@ bool DeleteFileA(const std::string& path) {
     if (!entry) {
         return false;
     }
+    if (sim::detail::HeldAtOrBelow(entry->host)) {
+        return Fail(kErrorSharingViolation);
+    }
     // Directories, links to directories and read-only files are refused.
     if ((entry->attributes & (attr::Directory | attr::ReadOnly)) != 0 ||
         unlink(entry->host.c_str()) != 0) {
@@ -380,6 +499,9 @@ bool RemoveDirectoryA(const std::string& path) {
     if ((entry->attributes & attr::Directory) == 0) {
         return Fail(kErrorDirectory);
     }
+    if (sim::detail::HeldAtOrBelow(entry->host)) {
+        return Fail(kErrorSharingViolation);
+    }
     if ((entry->attributes & attr::ReparsePoint) != 0) {
         // A directory link or junction: the link goes, its target stays.
         return unlink(entry->host.c_str()) == 0 || Fail(err::AccessDenied);
@@ -393,8 +515,8 @@ bool RemoveDirectoryA(const std::string& path) {
     return true;
 }
 
-bool CreateDirectoryA(const std::string& path) {
-    tr::Call trace("CreateDirectoryA", [&] { return tr::Q(path); });
+namespace {
+bool MakeDirectory(const std::string& path, bool protect) {
     sim::CountCall("CreateDirectoryA");
     if (sim::ShouldFail("CreateDirectoryA") || TooLong(path)) {
         return false;
@@ -414,7 +536,22 @@ bool CreateDirectoryA(const std::string& path) {
     if (mkdir(host.c_str(), 0755) != 0) {
         return Fail(err::PathNotFound);
     }
+    if (protect) {
+        sim::detail::MarkProtected(host);
+    }
     return true;
+}
+}  // namespace
+
+bool CreateDirectoryA(const std::string& path) {
+    tr::Call trace("CreateDirectoryA", [&] { return tr::Q(path); });
+    return MakeDirectory(path, false);
+}
+
+bool CreateProtectedDirectoryA(const std::string& path) {
+    tr::Call trace("CreateDirectoryA",
+                   [&] { return tr::Args(tr::Q(path), tr::Q(kAdminsOnlySddl)); });
+    return MakeDirectory(path, true);
 }
 
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
@@ -493,6 +630,11 @@ bool MoveFileA(const std::string& from, const std::string& to) {
     if (dst.compare(0, prefix.size(), prefix) == 0) {
         return Fail(kErrorSharingViolation);
     }
+    // An entry held open, or one below it, cannot move: 32 (ERROR_SHARING_VIOLATION).
+    if (sim::detail::HeldAtOrBelow(entry->host)) {
+        return Fail(kErrorSharingViolation);
+    }
+    sim::detail::KeepMark(entry->host);
     return rename(entry->host.c_str(), dst.c_str()) == 0 || Fail(err::AccessDenied);
 }
 
@@ -529,6 +671,47 @@ std::string GetTempPathA() {
     return sim::ShouldFail("GetTempPathA") ? std::string() : "C:\\Windows\\Temp\\";
 }
 
+bool GetFileInformationByHandle(void* file, Dword* attributes) {
+    tr::Call trace("GetFileInformationByHandle", [&] { return tr::H(tr::Kind::Kernel, file); });
+    struct stat st {};
+    const auto entry = EnterHeld("GetFileInformationByHandle", file, st);
+    if (!entry) {
+        return false;
+    }
+    *attributes = AttributesOf(entry->host, st);
+    return true;
+}
+
+bool SetFileDispositionByHandle(void* file, bool deleteFile) {
+    tr::Call trace("SetFileInformationByHandle", [&] {
+        return tr::Args(tr::H(tr::Kind::Kernel, file), "FileDispositionInfo",
+                        deleteFile ? "1" : "0");
+    });
+    struct stat st {};
+    const auto entry = EnterHeld("SetFileInformationByHandle", file, st);
+    if (!entry) {
+        return false;
+    }
+    if ((entry->access & kDeleteAccess) == 0) {
+        return Fail(err::AccessDenied);
+    }
+    if (!deleteFile) {
+        return true;
+    }
+    // Deleted at once rather than at the close: nobody else can open it meanwhile anyway.
+    if (S_ISLNK(st.st_mode)) {
+        return unlink(entry->host.c_str()) == 0 || Fail(err::AccessDenied);
+    }
+    if (IsReadOnly(st)) {
+        return Fail(err::AccessDenied);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return rmdir(entry->host.c_str()) == 0 ||
+               Fail(errno == ENOTEMPTY || errno == EEXIST ? err::DirNotEmpty : err::AccessDenied);
+    }
+    return unlink(entry->host.c_str()) == 0 || Fail(err::AccessDenied);
+}
+
 std::string GetCurrentDirectoryA() {
     tr::Call trace("GetCurrentDirectoryA");
     sim::CountCall("GetCurrentDirectoryA");
@@ -537,6 +720,21 @@ std::string GetCurrentDirectoryA() {
     }
     std::lock_guard lock(M().mu);
     return M().currentDirectory;
+}
+
+std::string GetProgramDirectoryA() {
+    tr::Call trace("GetProgramDirectoryA");
+    sim::CountCall("GetProgramDirectoryA");
+    if (sim::ShouldFail("GetProgramDirectoryA")) {
+        return {};
+    }
+    std::lock_guard lock(M().mu);
+    std::string folder = M().programDirectory.empty() ? M().currentDirectory : M().programDirectory;
+    // The program's path without its name: never with a backslash at the end, even at a root.
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+        folder.pop_back();
+    }
+    return folder;
 }
 
 // Both fail as the real calls do, with an empty result.

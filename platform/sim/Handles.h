@@ -8,7 +8,7 @@
 
 namespace sim::detail {
 
-enum class HandleKind { Token, Event, SerialPort };
+enum class HandleKind { Token, Event, SerialPort, File };
 
 // A new handle value of the kind; `onClose` runs (without the table's lock) when CloseHandle
 // closes it. Values are never null and never INVALID_HANDLE_VALUE, and are not reused until Reset.

@@ -1,6 +1,7 @@
 // DLL loading on the simulated platform: registered modules stand for DLLs, found only where
-// the standard search order would find their files. kernel32 is always there.
+// the search order would find their files. kernel32 is always there.
 #include <filesystem>
+#include <vector>
 
 #include "platform/Files.h"
 #include "platform/Library.h"
@@ -36,18 +37,72 @@ std::string WithDll(std::string name) {
     return BaseName(name).find('.') == std::string::npos ? name + ".dll" : name;
 }
 
-// The standard search order, as far as the simulated drive goes.
-bool FileFound(const std::string& name) {
+// Where LoadLibraryA looks for a bare name: the standard search order (safe DLL search mode),
+// or only what SetDefaultDllDirectories named.
+std::vector<std::string> SearchDirectories(sys::Dword flags) {
+    const bool standard = flags == 0;
+    const bool all = (flags & sys::dlldir::DefaultDirs) != 0;
+    std::vector<std::string> dirs;
+    if (standard || all || (flags & sys::dlldir::ApplicationDir) != 0) {
+        dirs.push_back(sys::GetProgramDirectoryA());
+    }
+    if (standard || all || (flags & sys::dlldir::System32) != 0) {
+        dirs.push_back(sys::GetSystemDirectoryA());
+    }
+    if (standard) {
+        dirs.push_back(sys::GetWindowsDirectoryA());
+        dirs.push_back(sys::GetCurrentDirectoryA());
+    }
+    return dirs;
+}
+
+bool FileFound(const std::string& name, sys::Dword flags) {
     if (name.find_first_of("\\/") != std::string::npos) {
         return sys::GetFileAttributesA(name) != sys::attr::Invalid;
     }
-    for (const std::string& dir :
-         {sys::GetCurrentDirectoryA(), sys::GetSystemDirectoryA(), sys::GetWindowsDirectoryA()}) {
+    for (const std::string& dir : SearchDirectories(flags)) {
         if (sys::GetFileAttributesA(dir + "\\" + name) != sys::attr::Invalid) {
             return true;
         }
     }
     return false;
+}
+
+sys::Dword DllDirectories() {
+    std::lock_guard lock(M().mu);
+    return M().dllDirectories;
+}
+
+// LoadLibraryA's work once the search is settled.
+sys::ModuleHandle Load(const std::string& name, sys::Dword flags) {
+    const std::string key = Lower(WithDll(BaseName(name)));
+    sim::detail::ModuleRecord* record = nullptr;
+    {
+        std::lock_guard lock(M().mu);
+        auto it = M().modules.find(key);
+        record = it == M().modules.end() ? nullptr : &it->second;
+    }
+    if (record == nullptr) {
+        // A file that is no DLL the machine knows: found, but not a program image.
+        sys::SetLastError(FileFound(WithDll(name), flags) ? sys::err::BadExeFormat
+                                                          : sys::err::ModNotFound);
+        return nullptr;
+    }
+    if (record->module.needsFile && !FileFound(WithDll(name), flags)) {
+        sys::SetLastError(sys::err::ModNotFound);
+        return nullptr;
+    }
+    std::function<void()> onLoad;
+    {
+        std::lock_guard lock(M().mu);
+        if (record->loads++ == 0) {
+            onLoad = record->module.onLoad;
+        }
+    }
+    if (onLoad) {
+        onLoad();
+    }
+    return record;
 }
 
 }  // namespace
@@ -83,28 +138,33 @@ ModuleHandle LoadLibraryA(const std::string& name) {
     if (sim::ShouldFail("LoadLibraryA")) {
         return nullptr;
     }
-    const std::string key = Lower(sim::WithDll(sim::BaseName(name)));
-    sim::detail::ModuleRecord* record = nullptr;
-    {
-        std::lock_guard lock(M().mu);
-        auto it = M().modules.find(key);
-        record = it == M().modules.end() ? nullptr : &it->second;
+    return sim::Load(name, sim::DllDirectories());
+}
+
+bool SetDefaultDllDirectories(Dword flags) {
+    sim::trace::Call trace("SetDefaultDllDirectories", [&] { return std::to_string(flags); });
+    sim::CountCall("SetDefaultDllDirectories");
+    if (sim::ShouldFail("SetDefaultDllDirectories")) {
+        return false;
     }
-    if (record == nullptr || (record->module.needsFile && !sim::FileFound(sim::WithDll(name)))) {
-        SetLastError(err::ModNotFound);
+    constexpr Dword known =
+        dlldir::ApplicationDir | dlldir::UserDirs | dlldir::System32 | dlldir::DefaultDirs;
+    if (flags == 0 || (flags & ~known) != 0) {
+        SetLastError(err::InvalidParameter);
+        return false;
+    }
+    std::lock_guard lock(M().mu);
+    M().dllDirectories = flags;
+    return true;
+}
+
+ModuleHandle LoadSystemLibraryA(const std::string& name) {
+    sim::trace::Call trace("LoadSystemLibraryA", [&] { return sim::trace::Q(name); });
+    sim::CountCall("LoadSystemLibraryA");
+    if (sim::ShouldFail("LoadSystemLibraryA")) {
         return nullptr;
     }
-    std::function<void()> onLoad;
-    {
-        std::lock_guard lock(M().mu);
-        if (record->loads++ == 0) {
-            onLoad = record->module.onLoad;
-        }
-    }
-    if (onLoad) {
-        onLoad();
-    }
-    return record;
+    return sim::Load(name, dlldir::System32);
 }
 
 ProcAddress GetProcAddress(ModuleHandle module, const char* name) {

@@ -1,6 +1,8 @@
 // The simulated machine: reset, injected failures, call counts, clock and system facts.
 #include "platform/sim/Machine.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -124,9 +126,13 @@ void ResetMachine() {
     fs::create_directories(fs::path(M().root) / "Windows" / "SysWOW64");
     fs::create_directories(fs::path(M().root) / "Windows" / "Temp");
     M().console.clear();
+    chmod((fs::path(M().root) / "Windows").c_str(), 0755 | S_ISGID);
     M().currentDirectory = "C:\\";
+    M().programDirectory.clear();
+    M().dllDirectories = 0;
     M().failures.clear();
     M().calls.clear();
+    M().hooks.clear();
     M().injected.clear();
     for (auto it = M().modules.begin(); it != M().modules.end();) {
         it = it->first == "kernel32.dll" ? std::next(it) : M().modules.erase(it);
@@ -151,6 +157,11 @@ std::string Root() {
 void SetCurrentDirectory(const std::string& windowsPath) {
     std::lock_guard lock(M().mu);
     M().currentDirectory = windowsPath;
+}
+
+void SetProgramDirectory(const std::string& windowsPath) {
+    std::lock_guard lock(M().mu);
+    M().programDirectory = windowsPath;
 }
 
 void FailCall(const std::string& call, sys::Dword error, int count, int skip) {
@@ -199,8 +210,19 @@ int InjectedCount(const std::string& call) {
 }
 
 void CountCall(const char* call) {
-    std::lock_guard lock(M().mu);
-    ++M().calls[call];
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(M().mu);
+        const int count = ++M().calls[call];
+        auto it = M().hooks.find(call);
+        if (it != M().hooks.end() && it->second.first == count) {
+            hook = std::move(it->second.second);
+            M().hooks.erase(it);
+        }
+    }
+    if (hook) {
+        hook();
+    }
 }
 
 void SetVersion(sys::Dword platformId, sys::Dword major, sys::Dword minor, sys::Dword build) {

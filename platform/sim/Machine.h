@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -27,8 +28,11 @@ struct Machine {
     std::mutex mu;
     std::string root;
     std::string currentDirectory = "C:\\";
+    std::string programDirectory;   // empty: the current directory
+    sys::Dword dllDirectories = 0;  // SetDefaultDllDirectories; 0: the standard search order
     std::map<std::string, Failure> failures;
     std::map<std::string, int> calls;
+    std::map<std::string, std::pair<int, std::function<void()>>> hooks;  // sim::BeforeCall
     std::map<std::string, int> injected;          // failures that took effect, by call
     std::map<std::string, ModuleRecord> modules;  // by lower-case name
     std::atomic<sys::Dword> clock{1000};

@@ -10,12 +10,14 @@
 #include <optional>
 #include <string>
 
+#include "platform/Files.h"
 #include "platform/Handle.h"
 #include "platform/Serial.h"
 #include "platform/sim/Blocking.h"
 #include "platform/sim/Handles.h"
 #include "platform/sim/Machine.h"
 #include "platform/sim/Sim.h"
+#include "platform/sim/SimFileSecurity.h"
 #include "platform/sim/SimSerial.h"
 #include "platform/sim/Trace.h"
 
@@ -757,8 +759,10 @@ void* CreateFileA(const char* name, Dword access, Dword shareMode, void* /*secur
     if (Injected("CreateFileA")) {
         return InvalidHandleValue();
     }
-    // Only serial devices exist in this model; any other name is not found.
     auto number = name == nullptr ? std::nullopt : ComNumber(name);
+    if (name != nullptr && !number && creation == hold::OpenExisting) {
+        return sim::detail::OpenFileEntry(name, access, shareMode, flags);
+    }
     std::lock_guard lock(S().mu);
     auto dev = number ? S().devices.find(*number) : S().devices.end();
     if (dev == S().devices.end() || !dev->second.present) {

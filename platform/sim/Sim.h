@@ -24,6 +24,9 @@ std::string Root();
 std::string HostPath(const std::string& windowsPath);
 
 void SetCurrentDirectory(const std::string& windowsPath);
+// The folder the program runs from; until set, the current directory (started from its own
+// folder, as a double click starts it).
+void SetProgramDirectory(const std::string& windowsPath);
 
 // Makes the next `count` calls of the named platform call (its Win32 name, e.g. "DeleteFileA")
 // fail with `error` once `skip` more calls of it have succeeded; count -1 fails every call
@@ -47,8 +50,10 @@ int InjectedCount(const std::string& call);
 // inside an outside component; CallGuarded catches it.
 struct Fault {};
 
-// A module LoadLibraryA can load: its exports by name. With a file name, LoadLibraryA
-// finds it only where the standard search order would (current directory, system directory).
+// A module LoadLibraryA can load: its exports by name. With a file name, LoadLibraryA finds it
+// only where the search order would: the program's folder, the system and Windows directories,
+// the current directory, or only what SetDefaultDllDirectories named. A file found there that
+// is no registered module is no DLL (193).
 struct Module {
     std::map<std::string, sys::ProcAddress> exports;
     bool needsFile = true;

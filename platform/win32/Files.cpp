@@ -1,5 +1,7 @@
 // Win32 back end of the file calls.
 #include <windows.h>
+// windows.h first: sddl.h builds on it.
+#include <sddl.h>
 
 #include "platform/Files.h"
 
@@ -7,6 +9,11 @@ static_assert(sys::attr::Directory == FILE_ATTRIBUTE_DIRECTORY);
 static_assert(sys::attr::ReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
 static_assert(sys::attr::ReadOnly == FILE_ATTRIBUTE_READONLY);
 static_assert(sys::attr::Invalid == INVALID_FILE_ATTRIBUTES);
+static_assert(sys::hold::Access == (FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES));
+static_assert(sys::hold::DeleteAccess == (DELETE | FILE_READ_ATTRIBUTES));
+static_assert(sys::hold::Share == (FILE_SHARE_READ | FILE_SHARE_WRITE));
+static_assert(sys::hold::OpenExisting == OPEN_EXISTING);
+static_assert(sys::hold::Flags == (FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
 
 namespace sys {
 
@@ -72,6 +79,20 @@ bool RemoveDirectoryA(const std::string& path) {
 bool CreateDirectoryA(const std::string& path) {
     return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
 }
+bool CreateProtectedDirectoryA(const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdminsOnlySddl, SDDL_REVISION_1,
+                                                                &descriptor, nullptr)) {
+        return false;
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const BOOL made = ::CreateDirectoryA(path.c_str(), &attributes);
+    const DWORD error = ::GetLastError();
+    ::LocalFree(descriptor);
+    ::SetLastError(error);
+    return made != 0;
+}
+
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
     return ::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != 0;
 }
@@ -102,10 +123,37 @@ std::string GetTempPathA() {
     return n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
 }
 
+bool GetFileInformationByHandle(void* file, Dword* attributes) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(file, &information)) {
+        return false;
+    }
+    *attributes = information.dwFileAttributes;
+    return true;
+}
+
+bool SetFileDispositionByHandle(void* file, bool deleteFile) {
+    FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(deleteFile ? TRUE : FALSE)};
+    return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                        sizeof disposition) != 0;
+}
+
 std::string GetCurrentDirectoryA() {
     char buffer[MAX_PATH + 1] = {};
     DWORD n = ::GetCurrentDirectoryA(MAX_PATH, buffer);
     return n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
+}
+
+std::string GetProgramDirectoryA() {
+    char buffer[MAX_PATH + 1] = {};
+    const DWORD n = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    // n == MAX_PATH: cut short (122 on Vista and later; XP does not say so).
+    if (n == 0 || n >= MAX_PATH) {
+        return {};
+    }
+    const std::string path(buffer, n);
+    const auto cut = path.find_last_of('\\');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
 std::string GetSystemDirectoryA() {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "platform/Library.h"
 #include "platform/Spooler.h"
 
 namespace {
@@ -91,70 +92,105 @@ LPDWORD Out(sys::Dword* value) {
     return reinterpret_cast<LPDWORD>(value);
 }
 
+// WINSPOOL.DRV is not a known DLL: imported, a copy beside the program would be loaded before
+// the system's. It is loaded from the system directory on the first call instead.
+sys::ModuleHandle Winspool() {
+    static const sys::ModuleHandle module = sys::LoadSystemLibraryA("winspool.drv");
+    return module;
+}
+
+template <class Fn>
+Fn Resolve(const char* name) {
+    return Winspool() == nullptr ? nullptr
+                                 : reinterpret_cast<Fn>(sys::GetProcAddress(Winspool(), name));
+}
+
 }  // namespace
+
+// Makes name##Fn winspool's export; without it the call fails with 127 (ERROR_PROC_NOT_FOUND).
+#define SYS_WINSPOOL(name)                                          \
+    static const auto name##Fn = Resolve<decltype(&::name)>(#name); \
+    if (name##Fn == nullptr) {                                      \
+        ::SetLastError(ERROR_PROC_NOT_FOUND);                       \
+        return {};                                                  \
+    }
 
 namespace sys {
 
 int GetPrinterDriverDirectoryA(const char* server, const char* environment, Dword level,
                                std::uint8_t* buffer, Dword size, Dword* needed) {
-    return ::GetPrinterDriverDirectoryA(Text(server), Text(environment), level, buffer, size,
+    SYS_WINSPOOL(GetPrinterDriverDirectoryA)
+    return GetPrinterDriverDirectoryAFn(Text(server), Text(environment), level, buffer, size,
                                         Out(needed));
 }
 
 int AddPrinterDriverExA(const char* server, Dword level, const void* info, Dword copyFlags) {
-    return ::AddPrinterDriverExA(Text(server), level, Bytes(info), copyFlags);
+    SYS_WINSPOOL(AddPrinterDriverExA)
+    return AddPrinterDriverExAFn(Text(server), level, Bytes(info), copyFlags);
 }
 
 int AddMonitorA(const char* server, Dword level, const void* info) {
-    return ::AddMonitorA(Text(server), level, Bytes(info));
+    SYS_WINSPOOL(AddMonitorA)
+    return AddMonitorAFn(Text(server), level, Bytes(info));
 }
 
 int DeleteMonitorA(const char* server, const char* environment, const char* monitorName) {
-    return ::DeleteMonitorA(Text(server), Text(environment), Text(monitorName));
+    SYS_WINSPOOL(DeleteMonitorA)
+    return DeleteMonitorAFn(Text(server), Text(environment), Text(monitorName));
 }
 
 PrinterHandle AddPrinterA(const char* server, Dword level, const void* info) {
-    return ::AddPrinterA(Text(server), level, Bytes(info));
+    SYS_WINSPOOL(AddPrinterA)
+    return AddPrinterAFn(Text(server), level, Bytes(info));
 }
 
 int OpenPrinterA(const char* printerName, PrinterHandle* handle, const PRINTER_DEFAULTS* defaults) {
-    return ::OpenPrinterA(
+    SYS_WINSPOOL(OpenPrinterA)
+    return OpenPrinterAFn(
         Text(printerName), reinterpret_cast<LPHANDLE>(handle),
         reinterpret_cast<LPPRINTER_DEFAULTSA>(const_cast<PRINTER_DEFAULTS*>(defaults)));
 }
 
 int SetPrinterA(PrinterHandle printer, Dword level, std::uint8_t* info, Dword command) {
-    return ::SetPrinterA(printer, level, info, command);
+    SYS_WINSPOOL(SetPrinterA)
+    return SetPrinterAFn(printer, level, info, command);
 }
 
 int DeletePrinter(PrinterHandle printer) {
-    return ::DeletePrinter(printer);
+    SYS_WINSPOOL(DeletePrinter)
+    return DeletePrinterFn(printer);
 }
 
 int ClosePrinter(PrinterHandle printer) {
-    return ::ClosePrinter(printer);
+    SYS_WINSPOOL(ClosePrinter)
+    return ClosePrinterFn(printer);
 }
 
 int EnumPrintersA(Dword flags, const char* name, Dword level, std::uint8_t* buffer, Dword size,
                   Dword* needed, Dword* returned) {
-    return ::EnumPrintersA(flags, Text(name), level, buffer, size, Out(needed), Out(returned));
+    SYS_WINSPOOL(EnumPrintersA)
+    return EnumPrintersAFn(flags, Text(name), level, buffer, size, Out(needed), Out(returned));
 }
 
 int EnumPortsA(const char* server, Dword level, std::uint8_t* buffer, Dword size, Dword* needed,
                Dword* returned) {
-    return ::EnumPortsA(Text(server), level, buffer, size, Out(needed), Out(returned));
+    SYS_WINSPOOL(EnumPortsA)
+    return EnumPortsAFn(Text(server), level, buffer, size, Out(needed), Out(returned));
 }
 
 int AddPortA(const char* server, WindowHandle window, const char* monitorName) {
-    return ::AddPortA(Text(server), static_cast<HWND>(window), Text(monitorName));
+    SYS_WINSPOOL(AddPortA)
+    return AddPortAFn(Text(server), static_cast<HWND>(window), Text(monitorName));
 }
 
 int ConfigurePortA(const char* server, WindowHandle window, const char* portName) {
-    return ::ConfigurePortA(Text(server), static_cast<HWND>(window), Text(portName));
+    SYS_WINSPOOL(ConfigurePortA)
+    return ConfigurePortAFn(Text(server), static_cast<HWND>(window), Text(portName));
 }
 
 int DeletePortA(const char* server, WindowHandle window, const char* portName) {
-    return ::DeletePortA(Text(server), static_cast<HWND>(window), Text(portName));
+    SYS_WINSPOOL(DeletePortA)
+    return DeletePortAFn(Text(server), static_cast<HWND>(window), Text(portName));
 }
 
 }  // namespace sys

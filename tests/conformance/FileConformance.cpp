@@ -3,6 +3,8 @@
 #include <string>
 
 #include "platform/Files.h"
+#include "platform/Handle.h"
+#include "platform/Serial.h"
 #include "tests/conformance/Conformance.h"
 
 namespace {
@@ -317,6 +319,115 @@ TEST_F(FileTest, TempPathIsADirectoryWithItsTrailingBackslash) {
     ASSERT_FALSE(temp.empty());
     EXPECT_EQ(temp.back(), '\\');
     EXPECT_TRUE(Has(temp.substr(0, temp.size() - 1), sys::attr::Directory));
+}
+
+}  // namespace
+
+namespace {
+
+// The installer's own folders: made with their access list, usable like any other, and never
+// made over something already there.
+TEST_F(FileTest, ProtectedDirectoryIsMadeOnceAndHoldsFiles) {
+    const std::string dir = At("protected");
+    sys::SetLastError(kMarker);
+    ASSERT_TRUE(sys::CreateProtectedDirectoryA(dir));
+    EXPECT_TRUE(Has(dir, sys::attr::Directory));
+    EXPECT_EQ(ErrorOf([&] { return sys::CreateProtectedDirectoryA(dir); }),
+              sys::err::AlreadyExists);
+    ASSERT_TRUE(sys::CreateDirectoryA(dir + "\\inner"));
+    ASSERT_TRUE(WriteFile(dir + "\\inner\\file.txt", "f"));
+    EXPECT_EQ(ReadFile(dir + "\\inner\\file.txt"), "f");
+    ASSERT_TRUE(sys::MoveFileA(dir + "\\inner", At("moved")));
+    EXPECT_EQ(ReadFile(At("moved") + "\\file.txt"), "f");
+    ASSERT_TRUE(WriteFile(At("plain.txt"), "p"));
+    EXPECT_EQ(ErrorOf([&] { return sys::CreateProtectedDirectoryA(At("plain.txt")); }),
+              sys::err::AlreadyExists);
+    EXPECT_EQ(ErrorOf([&] { return sys::CreateProtectedDirectoryA(At("missing\\dir")); }),
+              sys::err::PathNotFound);
+    EXPECT_TRUE(sys::DeleteFileA(At("moved") + "\\file.txt"));
+    EXPECT_TRUE(sys::RemoveDirectoryA(At("moved")));
+    EXPECT_TRUE(sys::RemoveDirectoryA(dir));
+}
+
+}  // namespace
+
+namespace {
+
+// The clean-up's hold on an entry: by its own name, judged by its handle, deleted through a
+// hold with delete access, and not to be renamed or deleted by anyone else meanwhile.
+sys::Handle Hold(const std::string& path, sys::Dword access = sys::hold::Access) {
+    void* opened = sys::CreateFileA(path.c_str(), access, sys::hold::Share, nullptr,
+                                    sys::hold::OpenExisting, sys::hold::Flags, nullptr);
+    return sys::Handle(opened == sys::InvalidHandleValue() ? nullptr : opened);
+}
+
+TEST_F(FileTest, HeldEntryIsJudgedAndDeletedThroughItsHandle) {
+    ASSERT_TRUE(sys::CreateDirectoryA(At("tree")));
+    ASSERT_TRUE(WriteFile(At("tree\\file.txt"), "f"));
+    ASSERT_TRUE(WriteFile(At("tree\\locked.txt"), "l"));
+    ASSERT_TRUE(sys::SetFileAttributesA(At("tree\\locked.txt"), sys::attr::ReadOnly));
+    sys::Handle tree = Hold(At("tree"));
+    ASSERT_TRUE(tree);
+    sys::Dword attributes = 0;
+    ASSERT_TRUE(sys::GetFileInformationByHandle(tree.Get(), &attributes));
+    EXPECT_EQ(attributes & (sys::attr::Directory | sys::attr::ReparsePoint), sys::attr::Directory);
+    // Held: no rename of it, no hold with delete access beside it.
+    EXPECT_EQ(ErrorOf([&] { return sys::MoveFileA(At("tree"), At("moved")); }), 32u);
+    sys::SetLastError(kMarker);
+    EXPECT_FALSE(Hold(At("tree"), sys::hold::DeleteAccess));
+    EXPECT_EQ(sys::GetLastError(), 32u);
+    tree.Close();
+    // Not empty: 145. A read-only file refuses; a plain one goes.
+    tree = Hold(At("tree"), sys::hold::DeleteAccess);
+    EXPECT_EQ(ErrorOf([&] { return sys::SetFileDispositionByHandle(tree.Get(), true); }), 145u);
+    sys::Handle locked = Hold(At("tree\\locked.txt"), sys::hold::DeleteAccess);
+    EXPECT_EQ(ErrorOf([&] { return sys::SetFileDispositionByHandle(locked.Get(), true); }),
+              sys::err::AccessDenied);
+    locked.Close();
+    sys::Handle file = Hold(At("tree\\file.txt"), sys::hold::DeleteAccess);
+    ASSERT_TRUE(sys::GetFileInformationByHandle(file.Get(), &attributes));
+    EXPECT_EQ(attributes & sys::attr::Directory, 0u);
+    EXPECT_TRUE(sys::SetFileDispositionByHandle(file.Get(), true));
+    file.Close();
+    EXPECT_FALSE(Has(At("tree\\file.txt"), 0));
+    ASSERT_TRUE(sys::SetFileAttributesA(At("tree\\locked.txt"), sys::attr::Normal));
+    ASSERT_TRUE(sys::DeleteFileA(At("tree\\locked.txt")));
+    EXPECT_TRUE(sys::SetFileDispositionByHandle(tree.Get(), true));
+    tree.Close();
+    EXPECT_FALSE(Has(At("tree"), 0));
+    sys::SetLastError(kMarker);
+    EXPECT_FALSE(Hold(At("tree")));
+    EXPECT_EQ(sys::GetLastError(), sys::err::FileNotFound);
+}
+
+// The clean-up's walk: a held folder is listed and emptied through holds on its entries.
+TEST_F(FileTest, HeldFolderIsListedAndEmptiedThroughHolds) {
+    ASSERT_TRUE(sys::CreateProtectedDirectoryA(At("tree")));
+    ASSERT_TRUE(sys::CreateDirectoryA(At("tree\\sub")));
+    ASSERT_TRUE(WriteFile(At("tree\\sub\\file.txt"), "f"));
+    sys::Handle tree = Hold(At("tree"));
+    ASSERT_TRUE(tree) << sys::GetLastError();
+    sys::FileSearch search;
+    sys::FindData entry;
+    ASSERT_TRUE(search.First(At("tree") + "//*.*", entry)) << sys::GetLastError();
+    sys::Handle sub = Hold(At("tree") + "//sub");
+    ASSERT_TRUE(sub) << sys::GetLastError();
+    sys::FileSearch inner;
+    ASSERT_TRUE(inner.First(At("tree") + "//sub//*.*", entry)) << sys::GetLastError();
+    sys::Handle file = Hold(At("tree") + "//sub//file.txt", sys::hold::DeleteAccess);
+    EXPECT_TRUE(sys::SetFileDispositionByHandle(file.Get(), true)) << sys::GetLastError();
+    file.Close();
+    inner.Close();
+    sub.Close();
+    sub = Hold(At("tree") + "//sub", sys::hold::DeleteAccess);
+    EXPECT_TRUE(sys::SetFileDispositionByHandle(sub.Get(), true)) << sys::GetLastError();
+    sub.Close();
+    search.Close();
+    tree.Close();
+    tree = Hold(At("tree"), sys::hold::DeleteAccess);
+    EXPECT_TRUE(sys::SetFileDispositionByHandle(tree.Get(), true)) << sys::GetLastError();
+    tree.Close();
+    EXPECT_FALSE(Has(At("tree"), 0));
 }
 
 }  // namespace

@@ -16,9 +16,11 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/Cleanup.h"
 #include "app/InstallDialog.h"
 #include "catalog/CatalogFile.h"
 #include "platform/Files.h"
+#include "platform/sim/SimFileSecurity.h"
 #include "platform/sim/SimUi.h"
 #include "res/resource.h"
 #include "tools/sevenzip/SimModule.h"
@@ -151,19 +153,24 @@ TEST_F(ArchiveExtractorTest, ExtractsThroughTheArchiver) {
     EXPECT_EQ(extractor.LastOutput(), "extracted ok");
 }
 
-TEST_F(ArchiveExtractorTest, DllIsFoundOnlyByTheSearchOrder) {
+TEST_F(ArchiveExtractorTest, DllIsLoadedOnlyFromTheProgramsFolder) {
     sim::RegisterModule(ArchiveExtractor::kDllName, FakeModule());
     WriteFile(kArchive, "package");
     ArchiveExtractor extractor;
 
-    // Registered, but no file where the search order looks.
-    WriteFile("C:\\elsewhere\\7-zip32.dll", "MZ");
-    sim::SetCurrentDirectory("C:\\pkg");
-    EXPECT_FALSE(extractor.Load());
-    EXPECT_EQ(Extract(extractor), 0);
-    EXPECT_FALSE(extractor.Loaded());
+    // Registered, but no file in the program's folder: one in the current directory, elsewhere
+    // or in the system directory, where a search by bare name would look, is not taken.
+    sim::SetProgramDirectory("C:\\pkg");
+    sim::SetCurrentDirectory("C:\\Users\\Public");
+    for (const char* planted : {"C:\\elsewhere\\7-zip32.dll", "C:\\Users\\Public\\7-zip32.dll",
+                                "C:\\Windows\\System32\\7-zip32.dll"}) {
+        WriteFile(planted, "MZ");
+        EXPECT_FALSE(extractor.Load()) << planted;
+        EXPECT_EQ(Extract(extractor), 0);
+        EXPECT_FALSE(extractor.Loaded());
+    }
 
-    WriteFile("C:\\Windows\\System32\\7-zip32.dll", "MZ");
+    WriteFile("C:\\pkg\\7-zip32.dll", "MZ");
     EXPECT_TRUE(extractor.Load());
     EXPECT_EQ(Extract(extractor), 2);
 }
@@ -312,15 +319,21 @@ class RealArchiverTest : public SimTest {
     }
 
     // Packs the files (relative path, content) into C:\pkg\DriverData.Drv.
-    void MakePackage(const std::vector<std::pair<std::string, std::string>>& files) {
+    // Links (relative path, target) are stored as links.
+    void MakePackage(const std::vector<std::pair<std::string, std::string>>& files,
+                     const std::vector<std::pair<std::string, std::string>>& links = {}) {
         const auto tree = staging_ / "tree";
         for (const auto& [path, content] : files) {
             const auto file = tree / path;
             std::filesystem::create_directories(file.parent_path());
             std::ofstream(file, std::ios::binary) << content;
         }
+        for (const auto& [path, target] : links) {
+            std::filesystem::create_directories((tree / path).parent_path());
+            std::filesystem::create_symlink(target, tree / path);
+        }
         const auto archive = staging_ / "DriverData.7z";
-        const std::string command = "cd '" + tree.string() + "' && 7z a -t7z -bd -y '" +
+        const std::string command = "cd '" + tree.string() + "' && 7z a -t7z -snl -bd -y '" +
                                     archive.string() + "' . >/dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
         const std::filesystem::path target = sim::HostPath(kArchive);
@@ -447,33 +460,54 @@ TEST_F(RealArchiverTest, PackageReachesOnlyTheThreePathsAndLeavesNothing) {
     EXPECT_FALSE(Exists("C:\\Windows\\System32\\evil.dll"));
 }
 
-TEST_F(RealArchiverTest, PlacedPathsReplaceWhatWasThere) {
-    WriteFile("C:\\Ticket\\x86\\STALE.GPD", "from another package");
-    WriteFile("C:\\DriverName.cfg", "[Old]\r\nPrintName1=Old Name\r\n");
-    WriteFile("C:\\Barcode\\keep\\old.txt", "old");
+TEST_F(RealArchiverTest, LinksAndFilesAtThePlacedPathsGoThemselves) {
+    WriteFile("C:\\Victim\\x86\\MODEL0.GPD", "the victim's");
+    ASSERT_TRUE(sim::UserMakeLink("C:\\Ticket", "C:\\Victim"));
+    ASSERT_TRUE(sim::UserWriteFile("C:\\DriverName.cfg", "[Old]\r\nPrintName1=Old Name\r\n"));
     MakePackage(
         {{"DriverName.cfg", "[New]\r\nPrintName1=New Name\r\n"}, {"Ticket/x86/MODEL0.GPD", "new"}});
     ArchiveExtractor extractor;
     EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 2) << extractor.LastOutput();
     EXPECT_EQ(Read("C:\\Ticket\\x86\\MODEL0.GPD"), "new");
-    EXPECT_FALSE(Exists("C:\\Ticket\\x86\\STALE.GPD"));
+    EXPECT_EQ(Read("C:\\Victim\\x86\\MODEL0.GPD"), "the victim's");
     EXPECT_EQ(Read("C:\\DriverName.cfg"), "[New]\r\nPrintName1=New Name\r\n");
-    // Not in the package: left as it was, for the clean-up.
-    EXPECT_EQ(Read("C:\\Barcode\\keep\\old.txt"), "old");
     EXPECT_FALSE(Exists(catalog::kStagingDir));
 }
 
-TEST_F(RealArchiverTest, OldTreeThatCannotGoWholeIsMergedInto) {
-    WriteFile("C:\\Ticket\\x86\\LOCKED.GPD", "read-only");
-    WriteFile("C:\\Ticket\\x86\\MODEL0.GPD", "old");
-    ASSERT_TRUE(sys::SetFileAttributesA("C:\\Ticket\\x86\\LOCKED.GPD", sys::attr::ReadOnly));
-    MakePackage({{"Ticket/x86/MODEL0.GPD", "new"}, {"Ticket/x64/MODEL0.GPD", "new64"}});
+// A folder at a placed path that this run did not make may be a standard user's, who can swap
+// what lies below it for a junction at any moment: it is never entered, merged into or removed.
+TEST_F(RealArchiverTest, FolderThatWasThereIsNeverEnteredAndStopsTheUnpack) {
+    WriteFile("C:\\Victim\\MODEL0.GPD", "the victim's");
+    ASSERT_TRUE(sim::UserMakeDirectory("C:\\Ticket"));
+    ASSERT_TRUE(sim::UserWriteFile("C:\\Ticket\\LOCKED.GPD", "read-only"));
+    ASSERT_TRUE(sys::SetFileAttributesA("C:\\Ticket\\LOCKED.GPD", sys::attr::ReadOnly));
+    ASSERT_TRUE(sim::UserMakeLink("C:\\Ticket\\x86", "C:\\Victim"));
+    MakePackage({{"Ticket/x86/MODEL0.GPD", "new"}, {"DriverName.cfg", "[R]\r\nPrintName1=R\r\n"}});
+    const Paths before = DriveC();
     ArchiveExtractor extractor;
-    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 2) << extractor.LastOutput();
-    EXPECT_EQ(Read("C:\\Ticket\\x86\\MODEL0.GPD"), "new");
-    EXPECT_EQ(Read("C:\\Ticket\\x64\\MODEL0.GPD"), "new64");
-    EXPECT_EQ(Read("C:\\Ticket\\x86\\LOCKED.GPD"), "read-only");
-    EXPECT_FALSE(Exists(catalog::kStagingDir));
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), catalog::kRefused);
+    EXPECT_EQ(extractor.Refused(), "C:\\Ticket");
+    EXPECT_EQ(Read("C:\\Victim\\MODEL0.GPD"), "the victim's");
+    EXPECT_EQ(Read("C:\\Ticket\\LOCKED.GPD"), "read-only");
+    EXPECT_EQ(DriveC(), before);
+    // The clean-up leaves it too.
+    RemoveUnpackedFiles(extractor.Foreign());
+    EXPECT_EQ(DriveC(), before);
+}
+
+TEST_F(RealArchiverTest, RefusalIsShownAndTheUsersFolderOutlivesTheWindow) {
+    ASSERT_TRUE(sim::UserMakeDirectory("C:\\Barcode"));
+    ASSERT_TRUE(sim::UserWriteFile("C:\\Barcode\\mine.txt", "mine"));
+    MakePackage({{"Barcode/Common/THERMAL.chm", "help"},
+                 {"DriverName.cfg", "[R0]\r\nPrintName1=Receipt Zero\r\n"}});
+    sim::ui::AnswerMessageBox("C:\\Barcode already exists", ui::id::Ok);
+    RunDialog([] {
+        EXPECT_EQ(DriveC(), (Paths{"Barcode", "Barcode/mine.txt"}));
+        EXPECT_TRUE(sim::ui::Control(D, IDC_DRIVER_COMBO)->items.empty());
+    });
+    EXPECT_EQ(DriveC(), (Paths{"Barcode", "Barcode/mine.txt"}));
+    ASSERT_EQ(sim::ui::MessageBoxes().size(), 1u);
+    EXPECT_NE(sim::ui::MessageBoxes()[0].text.find("Delete C:\\Barcode,"), std::string::npos);
 }
 
 TEST_F(RealArchiverTest, PathsOfTheWrongKindAreNotPlaced) {
@@ -490,8 +524,56 @@ TEST_F(RealArchiverTest, LeftoverStagingFolderIsNeverPlaced) {
     WriteFile(std::string(catalog::kStagingDir) + "\\DriverName.cfg", "[P]\r\nPrintName1=P\r\n");
     MakePackage({{"Barcode/Common/THERMAL.chm", "help"}});
     ArchiveExtractor extractor;
-    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 2);
-    EXPECT_EQ(DriveC(), (Paths{"Barcode", "Barcode/Common", "Barcode/Common/THERMAL.chm"}));
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), catalog::kRefused);
+    EXPECT_FALSE(Exists("C:\\Ticket"));
+    EXPECT_FALSE(Exists("C:\\DriverName.cfg"));
+    EXPECT_FALSE(Exists("C:\\Barcode"));
+}
+
+// While the window is open, and at the moment the unpacked trees are moved into place, a
+// standard user tries to plant a module the installer would copy into the system directory.
+TEST_F(RealArchiverTest, NoStandardUserCanChangeWhatIsUnpacked) {
+    MakePackage({{"Ticket/x86/MODEL0.GPD", "gpd"},
+                 {"Barcode/x86/LBMON.DLL", "monitor"},
+                 {"DriverName.cfg", "[R0]\r\nPrintName1=Receipt Zero\r\n"}});
+    const std::string staging = catalog::kStagingDir;
+    const std::vector<std::string> attempts = {
+        staging + "\\Barcode\\x86\\LBMON.DLL", staging + "\\Barcode\\x86\\MORE.DLL",
+        staging + "\\Ticket\\x86\\MODEL0.GPD", staging + "\\DriverName.cfg",
+        staging + "\\Barcode\\x64"};
+    std::vector<std::string> planted;
+    sim::BeforeCall("MoveFileA", 1, [&] {
+        for (const auto& path : attempts) {
+            if (sim::UserWriteFile(path, "planted")) {
+                planted.push_back(path);
+            }
+        }
+    });
+    ArchiveExtractor extractor;
+    ASSERT_EQ(catalog::UnpackConfined(extractor, kArchive), 2) << extractor.LastOutput();
+    for (const char* path : {"C:\\Barcode\\x86\\LBMON.DLL", "C:\\Barcode\\x86\\MORE.DLL",
+                             "C:\\Ticket\\x86\\MODEL0.GPD", "C:\\Ticket\\x86\\NEW.GPD",
+                             "C:\\DriverName.cfg", "C:\\Barcode\\x64"}) {
+        if (sim::UserWriteFile(path, "planted")) {
+            planted.push_back(path);
+        }
+    }
+    EXPECT_EQ(planted, std::vector<std::string>{});
+    EXPECT_EQ(Read("C:\\Barcode\\x86\\LBMON.DLL"), "monitor");
+    EXPECT_EQ(Read("C:\\Ticket\\x86\\MODEL0.GPD"), "gpd");
+}
+
+// Judged from the staging folder the link stays inside it; moved one level up it would reach
+// C:\Windows, from where the installer would copy the file into the driver directory.
+TEST_F(RealArchiverTest, PackageHoldingALinkIsRefusedWhole) {
+    WriteFile("C:\\Windows\\System32\\config\\SECRET", "secret");
+    MakePackage({{"Ticket/x86/MODEL1.GPD", "gpd"}, {"DriverName.cfg", "[R]\r\nPrintName1=R\r\n"}},
+                {{"Ticket/x86/MODEL0.GPD", "../../Windows/System32/config/SECRET"}});
+    ArchiveExtractor extractor;
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0) << extractor.LastOutput();
+    EXPECT_FALSE(Exists("C:\\Ticket\\x86\\MODEL0.GPD"));
+    EXPECT_EQ(DriveC(), Paths{});
+    EXPECT_EQ(Read("C:\\Windows\\System32\\config\\SECRET"), "secret");
 }
 
 TEST_F(RealArchiverTest, BrokenPackagesPlaceNothingAndLeaveNoFolder) {
@@ -500,12 +582,14 @@ TEST_F(RealArchiverTest, BrokenPackagesPlaceNothingAndLeaveNoFolder) {
     EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0);  // no package
     EXPECT_EQ(DriveC(), Paths{});
     WriteFile(kArchive, std::string(3000, 'Z'));  // not an archive
-    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0);
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0) << extractor.LastOutput();
+    EXPECT_FALSE(Exists("C:\\Ticket\\x86\\MODEL0.GPD"));
     EXPECT_EQ(DriveC(), Paths{});
     // The folder cannot be made: nothing is extracted at all.
     MakePackage({{"DriverName.cfg", "[R0]\r\nPrintName1=R\r\n"}});
     sim::FailCall("CreateDirectoryA", sys::err::AccessDenied);
-    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0);
+    EXPECT_EQ(catalog::UnpackConfined(extractor, kArchive), 0) << extractor.LastOutput();
+    EXPECT_FALSE(Exists("C:\\Ticket\\x86\\MODEL0.GPD"));
     EXPECT_EQ(DriveC(), Paths{});
 }
 

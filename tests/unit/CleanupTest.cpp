@@ -6,6 +6,7 @@
 #include "app/Cleanup.h"
 #include "catalog/ArchiveExtractor.h"
 #include "platform/Files.h"
+#include "platform/sim/SimFileSecurity.h"
 #include "tests/unit/SimFixture.h"
 
 namespace fs = std::filesystem;
@@ -83,7 +84,7 @@ TEST_F(CleanupTest, TreeThatIsItselfALinkLosesOnlyTheLink) {
 TEST_F(CleanupTest, FailedDeletionsLeaveTheRestConsistent) {
     WriteFile("C:\\Ticket\\x86\\a.GPD", "a");
     WriteFile("C:\\Ticket\\x86\\b.GPD", "b");
-    sim::FailCall("DeleteFileA", sys::err::AccessDenied, 1);
+    sim::FailCall("SetFileInformationByHandle", sys::err::AccessDenied, 1);
 
     EXPECT_FALSE(RemoveTree("c:\\Ticket"));
 
@@ -94,4 +95,41 @@ TEST_F(CleanupTest, FailedDeletionsLeaveTheRestConsistent) {
         ++remaining;
     }
     EXPECT_EQ(remaining, 1);
+}
+
+// A standard user's tree, and the same user swapping a folder of it for a junction to another
+// user's files at every call the removal makes (after the listing, between a check and a
+// deletion): nothing outside the tree is ever deleted.
+TEST_F(CleanupTest, JunctionSwappedInAtAnyCallDeletesNothingOutside) {
+    const auto makeTrees = [] {
+        WriteFile("C:\\Victim\\one.txt", "1");
+        WriteFile("C:\\Victim\\sub\\two.txt", "2");
+        EXPECT_TRUE(sim::UserMakeDirectory("C:\\Ticket"));
+        EXPECT_TRUE(sim::UserMakeDirectory("C:\\Ticket\\x86"));
+        EXPECT_TRUE(sim::UserMakeDirectory("C:\\Ticket\\x86\\sub"));
+        EXPECT_TRUE(sim::UserWriteFile("C:\\Ticket\\a.GPD", "a"));
+        EXPECT_TRUE(sim::UserWriteFile("C:\\Ticket\\x86\\b.GPD", "b"));
+        EXPECT_TRUE(sim::UserWriteFile("C:\\Ticket\\x86\\sub\\c.GPD", "c"));
+    };
+    makeTrees();
+    RemoveTree("c:\\Ticket");
+    const auto calls = sim::CallCounts();
+    int swaps = 0;
+    for (const auto& [call, count] : calls) {
+        for (int nth = 1; nth <= count; ++nth) {
+            for (const char* swapped : {"C:\\Ticket\\x86", "C:\\Ticket\\x86\\sub"}) {
+                sim::Reset();
+                makeTrees();
+                bool swappedIn = false;
+                sim::BeforeCall(call, nth,
+                                [&] { swappedIn = sim::UserMakeLink(swapped, "C:\\Victim"); });
+                RemoveTree("c:\\Ticket");
+                swaps += swappedIn ? 1 : 0;
+                EXPECT_TRUE(Exists("C:\\Victim\\one.txt") && Exists("C:\\Victim\\sub\\two.txt"))
+                    << swapped << " swapped before " << call << " #" << nth;
+            }
+        }
+    }
+    // The swap itself succeeded at some calls (before the folder was held): the test attacked.
+    EXPECT_GT(swaps, 0);
 }

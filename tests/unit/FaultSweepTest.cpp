@@ -48,9 +48,13 @@ sys::Dword ErrorFor(const std::string& call) {
 
 // Calls the clean-up on close makes: when one fails, files may stay as on Windows.
 bool CleanupCall(const std::string& call) {
-    static const std::set<std::string> calls = {"DeleteFileA",        "RemoveDirectoryA",
-                                                "FindFirstFileA",     "FindNextFileA",
-                                                "GetFileAttributesA", "FindClose"};
+    // CreateFileA and CloseHandle too: the clean-up holds each entry, lets the hold go and holds
+    // it again with delete access to delete it.
+    static const std::set<std::string> calls = {
+        "DeleteFileA",   "RemoveDirectoryA",           "FindFirstFileA",
+        "FindNextFileA", "GetFileAttributesA",         "FindClose",
+        "CreateFileA",   "GetFileInformationByHandle", "SetFileInformationByHandle",
+        "CloseHandle"};
     return calls.count(call) > 0;
 }
 

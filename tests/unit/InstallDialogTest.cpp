@@ -1,8 +1,12 @@
 // The main dialog end to end on the simulated platform: its start-up state, the worker's
 // preparation, the form's behaviours, the install command's guards, and the clean-up on close.
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -276,6 +280,57 @@ TEST_F(InstallDialogTest, ThePackageIsUnpackedAndItsCatalogueFillsTheList) {
     dialog.DoModal();
     EXPECT_FALSE(Exists("C:\\Ticket"));
     EXPECT_FALSE(Exists("C:\\DriverName.cfg"));
+}
+
+namespace {
+
+// Packs the files (path below the package, content) with the 7z command into folder's
+// DriverData.Drv.
+void PackInto(const std::string& folder, const std::map<std::string, std::string>& files) {
+    const std::string stage = sim::Root() + "/stage-" + std::to_string(std::rand());
+    for (const auto& [path, content] : files) {
+        std::filesystem::create_directories(
+            std::filesystem::path(stage + "/" + path).parent_path());
+        std::ofstream(stage + "/" + path, std::ios::binary) << content;
+    }
+    std::filesystem::create_directories(sim::HostPath(folder));
+    const std::string command = "cd '" + stage + "' && 7z a -t7z -bd '" + sim::HostPath(folder) +
+                                "/DriverData.Drv' . > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::filesystem::remove_all(stage);
+}
+
+const char* const kPlantedCatalogue = "[R0]\r\nPrintName1=Planted\r\n";
+
+}  // namespace
+
+// Started elevated from C:\Setup while the current directory is one a standard user may write:
+// the archiver and package planted there are never used, only the program's own.
+TEST_F(InstallDialogTest, ArchiverAndPackagePlantedInTheCurrentDirectoryAreNotUsed) {
+    sevenzip::RegisterSimModule();
+    PackInto("C:\\Setup", {{"DriverName.cfg", kCatalogue},
+                           {"Ticket/x86/TR240.GPD", "*GPDFileVersion: \"1.0\""}});
+    PackInto("C:\\Users\\Public",
+             {{"DriverName.cfg", kPlantedCatalogue}, {"Ticket/x86/PLANTED.GPD", "planted"}});
+    WriteFile("C:\\Users\\Public\\7-zip32.dll", "planted");
+    sim::SetProgramDirectory("C:\\Setup");
+    sim::SetCurrentDirectory("C:\\Users\\Public");
+    for (const bool programHasArchiver : {false, true}) {
+        if (programHasArchiver) {
+            WriteFile("C:\\Setup\\7-zip32.dll", "dll");
+        }
+        InstallDialog dialog;
+        WaitForReady();
+        sim::ui::Call(D, [&] {
+            EXPECT_FALSE(Exists("C:\\Ticket\\x86\\PLANTED.GPD"));
+            EXPECT_EQ(Exists("C:\\Ticket\\x86\\TR240.GPD"), programHasArchiver);
+            const std::vector<std::string> names = sim::ui::Control(D, IDC_DRIVER_COMBO)->items;
+            EXPECT_EQ(names.size(), programHasArchiver ? 4u : 0u);
+            EXPECT_EQ(std::count(names.begin(), names.end(), "Planted"), 0);
+        });
+        sim::ui::Close(D);
+        dialog.DoModal();
+    }
 }
 #endif
 

@@ -255,6 +255,14 @@ TEST_F(LabelInstallTest, AMonitorThatCannotBeAddedClosesTheProgramWithNothingLef
          [] { std::filesystem::remove(sim::HostPath("C:\\Barcode\\x86\\qlvMONNT.dll")); }},
         {"not a monitor (127)", [] { WriteFile("C:\\Barcode\\x86\\qlvMONNT.dll", "MZ"); }},
         {"access denied", [] { sim::FailCall("AddMonitorA", sys::err::AccessDenied); }},
+        // A link is never a copy source: its target could be any file.
+        {"module a link (126)",
+         [] {
+             WriteFile("C:\\Users\\Public\\mine.dll", "MZ ... InitializePrintMonitor2 ...");
+             const auto module = sim::HostPath("C:\\Barcode\\x86\\qlvMONNT.dll");
+             std::filesystem::remove(module);
+             std::filesystem::create_symlink(sim::HostPath("C:\\Users\\Public\\mine.dll"), module);
+         }},
     };
     for (const auto& c : cases) {
         sim::Reset();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "install/InstallReceiptPrinter.h"
+#include "install/PrinterName.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimSpooler.h"
 #include "tests/unit/InstallTestSupport.h"
@@ -370,5 +371,43 @@ TEST_F(ReceiptInstallTest, ThePortDialogsRowNamesThePort) {
         const auto printer = sim::spooler::FindPrinter("TR-210 Series");
         ASSERT_TRUE(printer);
         EXPECT_EQ(printer->port, c.port);
+    }
+}
+
+// A name the spooler would refuse, or that would become a path or a list on its way, is
+// refused before the first copy, spooler or registry call.
+TEST_F(ReceiptInstallTest, BadPrinterNamesChangeNothing) {
+    for (const std::string& name :
+         {std::string(), std::string("Front\\desk"), std::string("\\\\server\\share"),
+          std::string("Front,desk"), std::string(install::kMaxPrinterName + 1, 'x')}) {
+        sim::ui::AnswerMessageBox("This printer name cannot be used.", ui::id::Ok);
+        std::map<std::string, int> before;
+        {
+            RecordingDialog dialog;
+            sim::ui::WaitUntil(D, InstallEnabled, "the worker to enable Install");
+            sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, 0);
+            sim::ui::SelectListRow(D, IDC_PORT_TYPES, 2);
+            sim::ui::TypeText(D, IDC_PRINTER_NAME, name);
+            sim::ui::Call(D, [&] { before = sim::CallCounts(); });
+            sim::ui::Click(D, IDC_INSTALL);
+            sim::ui::Call(D, [&] {
+                // The box that says so, and the catalogue read again to resolve the model.
+                auto after = sim::CallCounts();
+                for (const char* read : {"MessageBoxA", "GetPrivateProfileSectionNamesA",
+                                         "GetPrivateProfileStringA", "sim:ParseProfile"}) {
+                    after.erase(read);
+                    before.erase(read);
+                }
+                EXPECT_EQ(after, before) << "\"" << name << "\"";
+                EXPECT_TRUE(InstallEnabled());
+            });
+            sim::ui::Close(D);
+            dialog.DoModal();
+        }
+        EXPECT_TRUE(sim::spooler::Drivers().empty()) << name;
+        ASSERT_EQ(sim::ui::MessageBoxes().size(), 1u) << name;
+        sim::Reset();
+        sim::ui::Reset();
+        SetUp();
     }
 }
