@@ -5,9 +5,13 @@
 #include "catalog/SystemDetect.h"
 #include "install/RestartService.h"
 #include "platform/Files.h"
+#include "ports/SerialJournal.h"
 #include "res/resource.h"
 
 void InstallDialog::RunWorker() {
+    // First of all: a run killed during a serial search left other printers on the free port.
+    const std::string replayed = ports::journal::ReplayStatus(
+        ports::journal::Replay([this] { return RestartService("Spooler", 0); }));
     RestartService("Spooler", install::kStartOnly);
     // Once the window has gone, what is left is skipped: nothing would show its results.
     for (void (InstallDialog::*step)() :
@@ -20,6 +24,9 @@ void InstallDialog::RunWorker() {
     }
     // Before the button: once it is enabled, the window may close and clean up at once.
     preparing_ = false;
+    if (!replayed.empty() && !closing_) {
+        ShowStatus(replayed);
+    }
     if (!closing_) {
         installButton.EnableWindow(true);
     }

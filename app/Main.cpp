@@ -1,8 +1,14 @@
 // The program's entry, called by the platform once the process is set up.
+#include <cstring>
+
 #include "app/InstallerApp.h"
+#include "app/Repair.h"
 #include "platform/Entry.h"
 
-int AppMain() {
+int AppMain(const char* commandLine) {
+    if (commandLine != nullptr && std::strstr(commandLine, "/repair") != nullptr) {
+        return RepairSerialPorts();
+    }
     InstallerApp app;
     app.InitInstance();
     return 0;

@@ -1,4 +1,5 @@
 // The program's entry: the back end calls AppMain once the process is set up.
 #pragma once
 
-int AppMain();
+// `commandLine`: the arguments after the program's name, as WinMain receives them.
+int AppMain(const char* commandLine);

@@ -19,6 +19,7 @@
 #include "platform/Spooler.h"
 #include "ports/PortEnumeration.h"
 #include "ports/PortResult.h"
+#include "ports/SerialJournal.h"
 #include "ports/SerialPromptDialog.h"
 #include "res/resource.h"
 
@@ -87,6 +88,14 @@ void ForEachOtherComPrinter(InstallDialog& dialog, F f) {
 
 void FreeSerialPorts(InstallDialog& dialog) {
     dialog.serialSearch.portsFreed = true;
+    std::vector<journal::Moved> moved;
+    ForEachOtherComPrinter(dialog, [&](const std::string& name, const std::string& port) {
+        moved.push_back({name, port});
+    });
+    // A journal that cannot be written leaves the search as it was before there was one.
+    if (!moved.empty()) {
+        journal::Record(moved);
+    }
     ForEachOtherComPrinter(dialog, [&](const std::string& name, const std::string&) {
         dialog.SetPrinterPortRegistry(name, kFreePort);
     });
@@ -137,7 +146,12 @@ bool RestoreSerialPorts(InstallDialog& dialog) {
 // The ports written back take effect when the spooler starts again. A restart that fails is
 // tried once more; when that fails too, the printers still on the free port are named.
 void RestartAfterRestore(InstallDialog& dialog, bool moved) {
-    if (dialog.RestartService("Spooler", 0) || !moved || dialog.RestartService("Spooler", 0)) {
+    const bool restarted =
+        dialog.RestartService("Spooler", 0) || (moved && dialog.RestartService("Spooler", 0));
+    if (restarted && moved) {
+        journal::ClearIfRestored();
+    }
+    if (restarted || !moved) {
         return;
     }
     ForEachOtherComPrinter(dialog, [&](const std::string& name, const std::string& port) {
