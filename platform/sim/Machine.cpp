@@ -5,7 +5,9 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/Clock.h"
 #include "platform/sim/Blocking.h"
@@ -184,9 +186,124 @@ int InjectedCount(const std::string& call) {
     return it == M().injected.end() ? 0 : it->second;
 }
 
+namespace {
+
+// The state a killed process leaves, taken at the crash point.
+struct Crash {
+    std::mutex mu;
+    int remaining = 0;  // calls until the point; 0: no point set
+    bool taken = false;
+    std::function<void()> registry;
+    std::function<void()> spooler;
+    std::function<void()> services;
+    std::string drive;  // a copy of drive C
+    sys::Dword clock = 0;
+};
+
+Crash& C() {
+    static Crash crash;
+    return crash;
+}
+
+// Files the installer left read-only still go with the tree.
+void RemoveTree(const std::string& root) {
+    std::error_code ec;
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
+    for (auto& p : fs::recursive_directory_iterator(root, ec)) {
+        if (!p.is_symlink()) {
+            fs::permissions(p.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
+    }
+    fs::remove_all(root, ec);
+}
+
+void DropSnapshot(Crash& c) {
+    if (!c.drive.empty()) {
+        RemoveTree(c.drive);
+    }
+    c.remaining = 0;
+    c.taken = false;
+    c.registry = nullptr;
+    c.spooler = nullptr;
+    c.services = nullptr;
+    c.drive.clear();
+}
+
+std::string TempDirectory(const char* prefix) {
+    std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary directory");
+    }
+    return pattern;
+}
+
+// Under the crash lock: every other thread waits at its next call, as if stopped with this one.
+void TakeSnapshot(Crash& c) {
+    c.taken = true;
+    c.clock = M().clock.load();
+    c.registry = detail::SaveRegistry();
+    c.spooler = detail::SaveSpooler();
+    c.services = detail::SaveServices();
+    c.drive = TempDirectory("simcrash");
+    std::string root;
+    {
+        std::lock_guard lock(M().mu);
+        root = M().root;
+    }
+    fs::copy(root, c.drive, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+}
+
+}  // namespace
+
 void CountCall(const char* call) {
-    std::lock_guard lock(M().mu);
-    ++M().calls[call];
+    {
+        std::lock_guard lock(M().mu);
+        ++M().calls[call];
+    }
+    std::lock_guard crash(C().mu);
+    if (C().remaining > 0 && --C().remaining == 0) {
+        TakeSnapshot(C());
+    }
+}
+
+void SetCrashPoint(int n) {
+    std::lock_guard lock(C().mu);
+    DropSnapshot(C());
+    C().remaining = n;
+}
+
+bool RestoreCrashSnapshot() {
+    Crash saved;
+    {
+        std::lock_guard lock(C().mu);
+        if (!C().taken) {
+            DropSnapshot(C());
+            return false;
+        }
+        saved.registry = std::move(C().registry);
+        saved.spooler = std::move(C().spooler);
+        saved.services = std::move(C().services);
+        saved.drive = std::exchange(C().drive, {});
+        saved.clock = C().clock;
+        DropSnapshot(C());
+    }
+    Reset();
+    std::string root;
+    {
+        std::lock_guard lock(M().mu);
+        root = M().root;
+        M().clock = saved.clock;
+    }
+    std::error_code ec;
+    for (auto& entry : fs::directory_iterator(root, ec)) {
+        fs::remove_all(entry.path(), ec);
+    }
+    fs::copy(saved.drive, root, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    saved.registry();
+    saved.spooler();
+    saved.services();
+    DropSnapshot(saved);
+    return true;
 }
 
 void SetVersion(sys::Dword platformId, sys::Dword major, sys::Dword minor, sys::Dword build) {

@@ -268,6 +268,31 @@ void ResetRegistry() {
     ResetSecurity();
 }
 
+namespace {
+std::shared_ptr<Key> Clone(const std::shared_ptr<Key>& key) {
+    auto copy = std::make_shared<Key>(*key);
+    for (auto& [name, child] : copy->children) {
+        child = Clone(child);
+    }
+    return copy;
+}
+}  // namespace
+
+std::function<void()> SaveRegistry() {
+    std::map<std::uintptr_t, std::shared_ptr<Key>> roots;
+    {
+        std::lock_guard lock(R().mu);
+        for (const auto& [handle, root] : R().roots) {
+            roots[handle] = Clone(root);
+        }
+    }
+    return [roots] {
+        std::lock_guard lock(R().mu);
+        for (const auto& [handle, root] : roots) {
+            R().roots[handle] = Clone(root);
+        }
+    };
+}
 }  // namespace sim::detail
 
 namespace sys {

@@ -40,6 +40,13 @@ void CountCall(const char* call);
 std::map<std::string, int> CallCounts();
 int InjectedCount(const std::string& call);
 
+// A process killed at a call: the machine's persistent state (registry, drive C, spooler,
+// services, clock) is copied when the `n`th platform call from now (1 is the next) begins,
+// before it acts. RestoreCrashSnapshot resets the machine and puts that state back, as the
+// next start of the program finds it; false when no call reached the point.
+void SetCrashPoint(int n);
+bool RestoreCrashSnapshot();
+
 // Thrown by a fake export to stand for a structured exception (an access violation) raised
 // inside an outside component; CallGuarded catches it.
 struct Fault {};

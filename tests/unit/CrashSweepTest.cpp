@@ -1,0 +1,125 @@
+// The crash sweep: every complete flow killed at each platform call it makes, the machine's
+// persistent state kept, and the installer started again on it; before Install is enabled the
+// other printers must be on their ports, the spooler running, no unpack folder left and no
+// printer pointing at a driver that does not exist.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/sim/SimRegistry.h"
+#include "tests/unit/FlowScripts.h"
+
+namespace {
+
+using flows::D;
+using flows::Flow;
+using flows::Outcome;
+
+const std::string kPrintersKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+// Sampled to just over 500 crash points; CRASH_SWEEP_STRIDE overrides it.
+constexpr int kDefaultStride = 15;
+
+class CrashSweepTest : public flows::FlowTest {
+  protected:
+    // The platform calls a flow makes when nothing fails.
+    int CleanCalls(const Flow& flow) {
+        Fresh(flow);
+        Outcome outcome;
+        flow.run(outcome);
+        int total = 0;
+        for (const auto& [call, n] : sim::CallCounts()) {
+            total += n;
+        }
+        return total;
+    }
+
+    // The flow killed at its `n`th call, then the second start; false when it never got there.
+    bool RunOnce(const Flow& flow, int n, std::vector<std::string>& defects) {
+        Fresh(flow);
+        std::map<std::string, std::string> before;
+        for (const auto& printer : sim::spooler::Printers()) {
+            before[printer.name] = printer.port;
+        }
+        sim::SetCrashPoint(n);
+        Outcome outcome;
+        flow.run(outcome);
+        if (!sim::RestoreCrashSnapshot()) {
+            return false;
+        }
+        sim::ui::Reset();
+        sim::ui::SetStallTimeout(std::chrono::milliseconds(2000));
+        sim::ui::AnswerEveryBox(true);
+        const std::string where = flow.name + " / killed at call " + std::to_string(n) + ": ";
+        auto defect = [&](const std::string& what) {
+            std::fprintf(stderr, "[crash] defect: %s%s\n", where.c_str(), what.c_str());
+            defects.push_back(where + what);
+        };
+        InstallDialog dialog;
+        sim::ui::WaitUntil(D, installtest::InstallEnabled, "the worker to enable Install");
+        sim::ui::Call(D, [&] {
+            for (const auto& [name, port] : before) {
+                if (port.rfind("COM", 0) != 0) {
+                    continue;  // only a serial search moves other printers
+                }
+                const auto printer = sim::spooler::FindPrinter(name);
+                const auto key = sim::registry::GetString("HKLM", kPrintersKey + name, "Port");
+                if (!printer || printer->port != port || key.value_or(port) != port) {
+                    defect(name + " on " + (printer ? printer->port : "nothing") + " / " +
+                           key.value_or("no key") + ", had " + port);
+                }
+            }
+            if (Exists("C:\\DriverSetup.unpack")) {
+                defect("the unpack folder is left");
+            }
+            if (sim::service::GetState("Spooler") != sim::service::State::Running) {
+                defect("the spooler is not running but in state " +
+                       std::to_string(static_cast<int>(sim::service::GetState("Spooler"))));
+            }
+            const auto drivers = sim::spooler::Drivers();
+            for (const auto& printer : sim::spooler::Printers()) {
+                if (before.count(printer.name) == 0 &&
+                    std::none_of(drivers.begin(), drivers.end(),
+                                 [&](const auto& d) { return d.name == printer.driver; })) {
+                    defect(printer.name + " points at the missing driver " + printer.driver);
+                }
+            }
+        });
+        sim::ui::Close(D);
+        dialog.DoModal();
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST_F(CrashSweepTest, EveryFlowKilledAtEveryCallLosesNothing) {
+    bothArchitectures = false;
+    const char* strideText = std::getenv("CRASH_SWEEP_STRIDE");
+    const int stride = strideText ? std::max(1, std::atoi(strideText)) : kDefaultStride;
+    const char* only = std::getenv("CRASH_SWEEP_FLOW");  // flows whose name holds this
+    std::vector<std::string> defects;
+    int points = 0;
+    for (const auto& flow : flows::Flows()) {
+        if (only != nullptr && flow.name.find(only) == std::string::npos) {
+            continue;
+        }
+        const int calls = CleanCalls(flow);
+        int flowPoints = 0;
+        // Every `stride`th call from the first, and the last.
+        for (int n = 1; n <= calls; n = (n < calls && n + stride > calls) ? calls : n + stride) {
+            if (RunOnce(flow, n, defects)) {
+                ++flowPoints;
+            }
+        }
+        std::printf("  %s: %d calls, %d crash points\n", flow.name.c_str(), calls, flowPoints);
+        std::fflush(stdout);
+        points += flowPoints;
+    }
+    sim::ui::Reset();
+    sim::Reset();
+    std::printf("crash sweep: %d crash points, %zu defects\n", points, defects.size());
+    EXPECT_TRUE(defects.empty());
+}
