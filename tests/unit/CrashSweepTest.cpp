@@ -20,7 +20,7 @@ using flows::Outcome;
 
 const std::string kPrintersKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
 // Sampled to just over 500 crash points; CRASH_SWEEP_STRIDE overrides it.
-constexpr int kDefaultStride = 15;
+constexpr int kDefaultStride = 13;
 
 class CrashSweepTest : public flows::FlowTest {
   protected:
