@@ -1,9 +1,6 @@
-// The install command: read the form, settle port type, port and model, then install.
-#include <utility>
-
+// The install command: read the form, settle port type and model, then install.
 #include "app/InstallDialog.h"
-#include "catalog/CatalogFile.h"
-#include "catalog/ModelTables.h"
+#include "install/RunInstallation.h"
 #include "res/resource.h"
 
 namespace {
@@ -11,9 +8,6 @@ namespace {
 const char* const kNoDriverList =
     "No driver list was found.\r\n\r\nThe driver package (DriverData.Drv) is missing or "
     "damaged. Place the complete package beside this program and start it again.";
-const char* const kUnknownModel =
-    "The chosen driver is not known to this installer.\r\n\r\nThe driver list (DriverName.cfg) "
-    "in the driver package does not match this program.";
 
 }  // namespace
 
@@ -28,47 +22,22 @@ void InstallDialog::OnInstall() {
     const int rows = portTypeList.GetItemCount();
     for (int row = 0; row < rows; ++row) {
         if (portTypeList.GetItemState(row, ui::ListView::StateSelected) != 0) {
-            portType = row;
+            installation.portType = row;
             break;
         }
     }
-    const std::vector<std::string>* firstGuess[] = {&serialPorts, &usbPorts, &parallelPorts,
-                                                    &tcpipPorts};
-    if (portType >= 0 && portType < static_cast<int>(std::size(firstGuess)) &&
-        !firstGuess[portType]->empty()) {
-        portName = firstGuess[portType]->front();
-    }
-
-    if (!ResolveSelectedModel()) {
+    const int selection = driverCombo.GetCurSel();
+    if (driverCombo.GetCount() <= 0 || selection < 0) {
+        Box(kNoDriverList, "Prompt", ui::mb::Ok | ui::mb::IconExclamation);
         installButton.EnableWindow(true);
         return;
     }
-    if (selectedModel < ReceiptModelCount()) {
-        InstallReceiptPrinter();
-    } else {
-        InstallLabelPrinter();
+    installation.displayName = driverCombo.GetWindowTextA();
+    installation.printerName = GetDlgItemTextA(IDC_PRINTER_NAME);
+    if (!install::Install(installation, *this, selection)) {
+        installButton.EnableWindow(true);
+        return;
     }
     EnableDlgItem(ui::id::Cancel, false);
     UpdateData(false);
-}
-
-void InstallDialog::SetInstallButton(const std::string& caption) {
-    installButton.EnableWindow(true);
-    installButton.SetWindowTextA(caption);
-}
-
-bool InstallDialog::ResolveSelectedModel() {
-    const int selection = driverCombo.GetCurSel();
-    if (driverCombo.GetCount() <= 0 || selection < 0) {
-        MessageBoxA(kNoDriverList, "Prompt", ui::mb::Ok | ui::mb::IconExclamation);
-        return false;
-    }
-    selectedModel =
-        catalog::ResolveModel(catalog::ReadCatalog(), selection, driverCombo.GetWindowTextA());
-    if (selectedModel < 0 || selectedModel >= ReceiptModelCount() + labelModelCount ||
-        selectedModel >= catalog::kModelCount) {
-        MessageBoxA(kUnknownModel, "Prompt", ui::mb::Ok | ui::mb::IconExclamation);
-        return false;
-    }
-    return true;
 }

@@ -4,17 +4,16 @@
 #include "app/Cleanup.h"
 #include "platform/Serial.h"
 #include "ports/PortTypeList.h"
+#include "ports/SerialDetection.h"
 #include "res/resource.h"
 
 namespace {
-
-const char* const kAppTitle = "Thermal Driver Setup";
 
 const unsigned kUpdateDataMessage = ui::RegisterWindowMessageA("MyUpdateData");
 
 }  // namespace
 
-InstallDialog::InstallDialog() : ui::Dialog(IDD_INSTALL) {}
+InstallDialog::InstallDialog(InstallLog* log) : ui::Dialog(IDD_INSTALL), log_(log) {}
 
 InstallDialog::~InstallDialog() {
     closing_ = true;
@@ -26,41 +25,14 @@ InstallDialog::~InstallDialog() {
     }
 }
 
-void InstallDialog::ShowStatus(const std::string& text) {
-    statusText = text;
-    Refresh();
-}
-
-int InstallDialog::AppMessageBox(const std::string& text, unsigned flags) {
-    // The worker's box after the window has gone would stand alone: none is shown, and the
-    // answer is 0, as MessageBoxA gives for an owner window that no longer exists (1400).
-    if (closing_) {
-        return 0;
-    }
-    return MessageBoxA(text, kAppTitle, flags);
-}
-
 void InstallDialog::Refresh() {
     SendMessageA(kUpdateDataMessage, 0, 0);
 }
 
 bool InstallDialog::OnInitDialog() {
     ui::Dialog::OnInitDialog();
-    baudRate = 0;
-    serialEventMask = 3;
-    receiptGroup4Size = 3;
-    parity = 'N';
-    dataBits = 8;
-    stopBits = 1;
-    serialPortIndex = 0;
-    serialResponseSeen = 0;
-    receiptGroup1Size = 15;
-    receiptGroup2Size = 7;
-    receiptGroup3Size = 5;
-    labelModelCount = 5;
+    installation.Reset();
     ports::FillPortTypeList(portTypeList);
-    // Before the first click with nothing selected, the port type is the first row's.
-    portType = 0;
     Refresh();
     preparing_ = true;
     // Without a thread the preparation runs here: Install must become available either way.
@@ -75,7 +47,7 @@ void InstallDialog::DoDataExchange(ui::DataExchange& dx) {
     dx.Control(IDC_PROGRESS, progressBar);
     dx.Control(IDC_DRIVER_COMBO, driverCombo);
     dx.Control(IDC_PORT_TYPES, portTypeList);
-    dx.Check(IDC_SET_DEFAULT, setDefaultPrinter);
+    dx.Check(IDC_SET_DEFAULT, installation.setDefaultPrinter);
     dx.Text(IDC_STATUS, statusText);
 }
 
@@ -96,13 +68,13 @@ void InstallDialog::OnDriverSelected() {
 }
 
 void InstallDialog::OnTimer(std::uintptr_t) {
-    ports::SerialTimerStep(*this);
+    ports::SerialTimerStep(installation, *this);
 }
 
 bool InstallDialog::OnMessage(unsigned message, ui::WParam wParam, ui::LParam lParam,
                               ui::LResult& result) {
     if (message == kSerialDataMessage) {
-        ports::SerialReplyReceived(*this, lParam);
+        ports::SerialReplyReceived(installation, lParam);
         result = 0;
         return true;
     }
@@ -114,7 +86,7 @@ bool InstallDialog::OnMessage(unsigned message, ui::WParam wParam, ui::LParam lP
 }
 
 void InstallDialog::OnDestroy() {
-    ports::EndSerialSearch(*this);
+    ports::EndSerialSearch(installation, *this);
     closing_ = true;
     // The window goes at once. A worker still preparing may be inside the archiver, whose
     // export cannot be interrupted: its files are removed once it has ended (destructor).
@@ -123,8 +95,4 @@ void InstallDialog::OnDestroy() {
         return;
     }
     RemoveUnpackedFiles();
-}
-
-int InstallDialog::ReceiptModelCount() const {
-    return receiptGroup1Size + receiptGroup2Size + receiptGroup3Size + receiptGroup4Size;
 }

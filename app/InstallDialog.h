@@ -1,5 +1,5 @@
-// The main dialog "Configure & Install": the form, the shared state of an installation, and
-// the status line every step reports through.
+// The main dialog "Configure & Install": the form, the front end of the installation it owns,
+// and the status line every step reports through.
 #pragma once
 
 #include <atomic>
@@ -7,89 +7,64 @@
 #include <vector>
 
 #include "catalog/ArchiveExtractor.h"
+#include "install/Frontend.h"
+#include "install/Installation.h"
 #include "platform/Thread.h"
 #include "platform/Window.h"
-#include "ports/SerialChannel.h"
-#include "ports/SerialDetection.h"
 
-class InstallDialog : public ui::Dialog {
+class InstallLog;
+
+class InstallDialog : public ui::Dialog, public install::Frontend {
   public:
     static constexpr unsigned kSerialDataMessage = ui::wm::User + 7;
     static constexpr std::uintptr_t kSerialTimer = 1;
 
-    InstallDialog();
+    // Null: nothing is logged.
+    explicit InstallDialog(InstallLog* log = nullptr);
     // Waits for the worker, then removes the unpacked files if the window went before it ended.
     ~InstallDialog() override;
 
-    // The status-line convention: set statusText, then have the dialog's thread show it.
-    void ShowStatus(const std::string& text);
-    // Sends "MyUpdateData" (0, 0): members to controls, synchronously, from any thread.
-    void Refresh();
+    // The front end: the status-line convention (set statusText, then have the dialog's thread
+    // show it through "MyUpdateData", synchronously, from any thread), the boxes, the dialogs.
+    void ShowStatus(const std::string& text) override;
+    void SetStatus(const std::string& text) override;
+    void Refresh() override;
+    void SetProgress(int percent) override;
+    void PauseForTheEye(sys::Dword milliseconds) override;
+    int Box(const std::string& text, const std::string& caption, unsigned flags) override;
+    int AppMessageBox(const std::string& text, unsigned flags) override;
+    ui::WindowHandle OwnerWindow() override;
+    int ChooseParallelPort(std::string& port) override;
+    int ChooseTcpipPort(std::string& port) override;
+    int AskBaudRate() override;
+    void SetInstallCaption(const std::string& caption) override;
+    void EnableInstall(bool enabled) override;
+    void SetInstallButton(const std::string& caption) override;
+    void CloseMainWindow() override;
+    bool SetSerialTimer(unsigned milliseconds) override;
+    void KillSerialTimer() override;
+    void PortsEnumerated() override;
+    void ShowDrivers(const std::vector<std::string>& names) override;
+    void Log(const std::string& line) override;
+    void SerialNotify(unsigned message, ui::WParam wParam, ui::LParam lParam) override;
+    bool WaitForMonitor(sys::Thread& monitor, sys::Dword milliseconds) override;
+    void SerialReport(const std::string& text) override;
 
-    // Steps of the preparation that runs on the worker thread.
+    // The preparation that runs on the worker thread.
     void RunWorker();
-    void UnpackDriverPackage();
-    void FillDriverCombo();
-    void ShowSystem();
 
     // Driver selection: the chosen display name becomes the printer name.
     void OnDriverSelected();
     // The install command behind the Install / Finish button.
     void OnInstall();
-    // Maps the combo box's choice to a catalogue index in selectedModel; false when there is
-    // no valid choice to install.
-    bool ResolveSelectedModel();
 
-    // The operations of an installation. Each is thin: the work lives in install/ and ports/,
-    // in a file named after it.
-    bool RestartService(const std::string& serviceName, int mode);  // install/RestartService
-    void InstallReceiptPrinter();                                   // install/InstallReceiptPrinter
-    void InstallLabelPrinter();                                     // install/InstallLabelPrinter
-    void EnumeratePorts();                                          // ports/EnumeratePorts
-    int ChooseParallelPort(std::string& port);                      // ports/ChooseParallelPort
-    int ChooseTcpipPort(std::string& port);                         // ports/ChooseTcpipPort
-    // The printer's port in the spooler's registry (install/SetPrinterPortRegistry).
-    void SetPrinterPortRegistry(const std::string& printerName, const std::string& portName);
-    // Port steps after the printer was added (port types 1 and 0); they end the installation.
-    void SelectUsbPort();
-    void DetectSerialPort();
-    // The application's message box (caption: the product name), owned by the main window.
-    int AppMessageBox(const std::string& text, unsigned flags);
-    // Sets the Install button's caption and enables it.
-    void SetInstallButton(const std::string& caption);
-
+    install::Installation installation;
     catalog::ArchiveExtractor archiver;
     ui::Button installButton;
     ui::ProgressBar progressBar;
     ui::ComboBox driverCombo;
     ui::ListView portTypeList;
-    int setDefaultPrinter = 1;
     std::string statusText;
-    int receiptGroup4Size = 0;
-    int receiptGroup3Size = 0;
-    int receiptGroup2Size = 0;
-    int receiptGroup1Size = 0;
-    int labelModelCount = 0;
-    int selectedModel = 0;
-    int portType = 0;
-    SerialChannel serialChannel;
-    std::vector<std::string> otherPorts;
-    std::vector<std::string> usbPorts;
-    std::vector<std::string> serialPorts;
-    std::vector<std::string> parallelPorts;
-    std::vector<std::string> tcpipPorts;
-    std::vector<std::string> serialWorkListA;
-    std::vector<std::string> serialWorkListB;
-    std::string portName;
-    int is64BitWindows = 0;
-    int serialResponseSeen = 0;
-    int baudRate = 0;
-    int parity = 'N';
-    int dataBits = 8;
-    int stopBits = 1;
-    int serialEventMask = 3;
-    int serialPortIndex = 0;
-    ports::SerialSearch serialSearch;
 
   protected:
     bool OnInitDialog() override;
@@ -101,8 +76,7 @@ class InstallDialog : public ui::Dialog {
                    ui::LResult& result) override;
 
   private:
-    int ReceiptModelCount() const;
-
+    InstallLog* log_;
     // Set when the window goes: the worker then skips what is left of its preparation.
     std::atomic<bool> closing_{false};
     // Whether the worker may still place files: the clean-up must not run beside it.

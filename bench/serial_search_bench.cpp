@@ -12,6 +12,7 @@
 #include "platform/sim/SimSerial.h"
 #include "platform/sim/SimSpooler.h"
 #include "platform/sim/SimUi.h"
+#include "ports/SerialDetection.h"
 #include "res/resource.h"
 
 namespace {
@@ -81,11 +82,12 @@ Row Measure(int count) {
     sim::ui::WaitUntil(
         D, [] { return sim::ui::Control(D, IDC_INSTALL)->enabled; }, "Install enabled");
     sim::ui::Call(D, [&] {
-        dialog.serialPorts = names;
-        dialog.selectedModel = 0;
+        dialog.installation.serialPorts = names;
+        dialog.installation.selectedModel = 0;
         dialog.SetDlgItemTextA(IDC_PRINTER_NAME, kPrinter);
+        dialog.installation.printerName = kPrinter;
         row.start = sim::Now();
-        dialog.DetectSerialPort();
+        ports::StartSerialDetection(dialog.installation, dialog);
     });
     if (count > 1) {
         sim::ui::Click(IDD_SERIAL_PROMPT, IDC_PROMPT_YES);

@@ -1,7 +1,7 @@
 // Unpacks the driver package where it can leave nothing behind: into a private folder on drive
 // C, from which only the three paths the clean-up removes are moved into place.
-#include "app/Cleanup.h"
 #include "catalog/ArchiveExtractor.h"
+#include "catalog/RemoveTree.h"
 #include "platform/Files.h"
 
 namespace catalog {

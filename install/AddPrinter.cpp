@@ -4,13 +4,18 @@
 
 #include <string>
 
-#include "app/InstallDialog.h"
+#include "install/Frontend.h"
+#include "install/Installation.h"
+#include "install/RestartService.h"
 #include "platform/Clock.h"
 #include "platform/Registry.h"
 #include "platform/Security.h"
 #include "platform/Spooler.h"
 #include "platform/SystemInfo.h"
+#include "ports/EnumeratePorts.h"
 #include "ports/PortTypeList.h"
+#include "ports/SelectUsbPort.h"
+#include "ports/SerialDetection.h"
 
 namespace install {
 namespace {
@@ -19,70 +24,74 @@ const char* const kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion
 
 // Writes "<printer>,winspool,<port>" as the user's default printer; a key that will not open
 // is passed over in silence.
-void SetDefaultPrinterValue(InstallDialog& dialog, const std::string& printerName) {
-    const std::string device = printerName + ",winspool," + dialog.portName;
+void SetDefaultPrinterValue(Installation& state, Frontend& front, const std::string& printerName) {
+    const std::string device = printerName + ",winspool," + state.portName;
     sys::RegKey key;
     if (sys::RegOpenKeyExA(sys::HkeyCurrentUser(), kWindowsKey, 0, sys::key::SetValue,
                            key.Receive()) != sys::err::Success) {
         return;
     }
     const auto* data = reinterpret_cast<const std::uint8_t*>(device.c_str());
-    if (sys::RegSetValueExA(key.Get(), "Device", 0, sys::reg::Sz, data,
-                            static_cast<sys::Dword>(device.size())) != sys::err::Success) {
-        dialog.AppMessageBox(
+    const sys::Dword written = sys::RegSetValueExA(key.Get(), "Device", 0, sys::reg::Sz, data,
+                                                   static_cast<sys::Dword>(device.size()));
+    if (written != sys::err::Success) {
+        front.Log("RegSetValueExA of the default printer failed: " +
+                  std::to_string(static_cast<int>(written)));
+        front.AppMessageBox(
             "Error\xA3\xBA"
             "Failed to set regist",
             ui::mb::Ok);
     }
 }
 
-void PrinterAdded(InstallDialog& dialog, const PrinterSetup& setup) {
-    dialog.ShowStatus("Added the printer " + setup.printerName);
-    dialog.progressBar.SetPos(30);
-    if (dialog.setDefaultPrinter != 0) {
-        SetDefaultPrinterValue(dialog, setup.printerName);
+void PrinterAdded(Installation& state, Frontend& front, const PrinterSetup& setup) {
+    front.ShowStatus("Added the printer " + setup.printerName);
+    front.SetProgress(30);
+    if (state.setDefaultPrinter != 0) {
+        SetDefaultPrinterValue(state, front, setup.printerName);
     }
-    dialog.progressBar.SetPos(40);
-    dialog.ShowStatus("Set the printer " + setup.printerName + " to default printer");
+    front.SetProgress(40);
+    front.ShowStatus("Set the printer " + setup.printerName + " to default printer");
 
-    if (dialog.portType == ports::kSerial) {
-        dialog.DetectSerialPort();
-    } else if (dialog.portType == ports::kUsb) {
-        dialog.SelectUsbPort();
+    if (state.portType == ports::kSerial) {
+        ports::StartSerialDetection(state, front);
+    } else if (state.portType == ports::kUsb) {
+        ports::SelectUsbPort(state, front);
     }
-    sys::Sleep(setup.finishPauseMs);
+    front.PauseForTheEye(setup.finishPauseMs);
     // The serial search ends the installation itself.
-    if (dialog.portType != ports::kSerial) {
-        CompleteInstallation(dialog);
+    if (state.portType != ports::kSerial) {
+        CompleteInstallation(front);
     }
 }
 
-std::string MissingPortText(const InstallDialog& dialog) {
-    switch (dialog.portType) {
+std::string MissingPortText(const Installation& state) {
+    switch (state.portType) {
         case ports::kSerial:
             return "There's no serialport,please select other type of port and reinstall";
         case ports::kUsb:
             return "There's no USB port,please make sure printer is connected or select other "
                    "type of port";
         default:
-            return "There's no printer port " + dialog.portName +
+            return "There's no printer port " + state.portName +
                    ",please select other type of port and reinstall";
     }
 }
 
-void ReportAddPrinterFailure(InstallDialog& dialog, sys::Dword error) {
+void ReportAddPrinterFailure(Installation& state, Frontend& front, sys::Dword error) {
+    front.Log("AddPrinterA failed: " + std::to_string(static_cast<int>(error)));
     if (error == sys::err::UnknownPort) {
-        dialog.MessageBoxA(MissingPortText(dialog), "Prompt", ui::mb::Ok);
-        dialog.installButton.SetWindowTextA("Reinstall");
+        front.Box(MissingPortText(state), "Prompt", ui::mb::Ok);
+        front.SetInstallCaption("Reinstall");
     } else if (error == sys::err::ModNotFound) {
-        dialog.MessageBoxA("Missing system flies,please repair system", "Prompt", ui::mb::Ok);
-        dialog.installButton.SetWindowTextA("Reinstall");
+        front.Box("Missing system flies,please repair system", "Prompt", ui::mb::Ok);
+        front.SetInstallCaption("Reinstall");
     } else {
-        dialog.MessageBoxA("Error AddPrinter " + std::to_string(static_cast<int>(error)),
-                           "Error prompt", ui::mb::Ok);
+        front.Box("Error AddPrinter " + std::to_string(static_cast<int>(error)), "Error prompt",
+                  ui::mb::Ok);
     }
-    dialog.installButton.EnableWindow(true);
-    dialog.progressBar.SetPos(0);
+    front.EnableInstall(true);
+    front.SetProgress(0);
 }
 
 }  // namespace
@@ -103,7 +112,7 @@ void EnableLoadDriverPrivilege() {
     sys::AdjustTokenPrivileges(token.Get(), 0, &privileges, sizeof privileges, nullptr, nullptr);
 }
 
-void AddPrinterAndFinish(InstallDialog& dialog, const PrinterSetup& setup) {
+void AddPrinterAndFinish(Installation& state, Frontend& front, const PrinterSetup& setup) {
     EnableLoadDriverPrivilege();
 
     std::string printerName = setup.printerName;
@@ -112,13 +121,13 @@ void AddPrinterAndFinish(InstallDialog& dialog, const PrinterSetup& setup) {
     {
         sys::Printer existing;
         if (sys::OpenPrinterA(printerName.c_str(), existing.Receive(), &defaults) == 1) {
-            dialog.ShowStatus("The printer " + printerName + " exists,Re-adding the printer...");
+            front.ShowStatus("The printer " + printerName + " exists,Re-adding the printer...");
             sys::SetPrinterA(existing.Get(), 0, nullptr, sys::spool::PrinterControlPurge);
             sys::DeletePrinter(existing.Get());
         }
     }
 
-    std::string portName = dialog.portName;
+    std::string portName = state.portName;
     std::string driverName = setup.driverName;
     std::string printProcessor = "WinPrint";
     sys::PRINTER_INFO_2 info{};
@@ -132,21 +141,21 @@ void AddPrinterAndFinish(InstallDialog& dialog, const PrinterSetup& setup) {
     const sys::Dword error = printer ? sys::err::Success : sys::GetLastError();
     if (!printer && error == sys::err::UnknownPort && setup.retryUnknownPort) {
         printer = sys::Printer(sys::AddPrinterA(nullptr, 2, &info));
-        dialog.RestartService("Spooler", 0);
-        dialog.EnumeratePorts();
+        install::RestartService(front, "Spooler", 0);
+        ports::EnumeratePorts(state, front);
     }
     if (!printer) {
-        ReportAddPrinterFailure(dialog, error);
+        ReportAddPrinterFailure(state, front, error);
         return;
     }
     printer.Close();
-    PrinterAdded(dialog, setup);
+    PrinterAdded(state, front, setup);
 }
 
-void CompleteInstallation(InstallDialog& dialog) {
-    dialog.progressBar.SetPos(100);
-    dialog.ShowStatus("The installation is completed.");
-    dialog.SetInstallButton("&Finish");
+void CompleteInstallation(Frontend& front) {
+    front.SetProgress(100);
+    front.ShowStatus("The installation is completed.");
+    front.SetInstallButton("&Finish");
 }
 
 }  // namespace install

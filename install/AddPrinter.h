@@ -4,9 +4,8 @@
 
 #include <string>
 
+#include "install/Forward.h"
 #include "platform/Types.h"
-
-class InstallDialog;
 
 namespace install {
 
@@ -22,9 +21,9 @@ struct PrinterSetup {
 // Enables SeLoadDriverPrivilege for this process; failures are of no consequence.
 void EnableLoadDriverPrivilege();
 
-void AddPrinterAndFinish(InstallDialog& dialog, const PrinterSetup& setup);
+void AddPrinterAndFinish(Installation& state, Frontend& front, const PrinterSetup& setup);
 
 // The end of a successful installation: progress 100, the completion text, "&Finish".
-void CompleteInstallation(InstallDialog& dialog);
+void CompleteInstallation(Frontend& front);
 
 }  // namespace install

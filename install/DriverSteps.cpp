@@ -1,8 +1,9 @@
 // The driver directory, the shown copies and the driver call with its Retry/Cancel box.
 #include "install/DriverSteps.h"
 
-#include "app/InstallDialog.h"
 #include "catalog/SystemDetect.h"
+#include "install/Frontend.h"
+#include "install/Installation.h"
 #include "platform/Files.h"
 
 namespace install {
@@ -19,11 +20,11 @@ std::string AskDirectory(const char* environment) {
 }
 
 // The "Failed to add the driver" box; true when the user chose Retry.
-bool AskRetryDriver(InstallDialog& dialog, sys::Dword error) {
+bool AskRetryDriver(Frontend& front, sys::Dword error) {
     const std::string text = "Failed to add the driver " + std::to_string(static_cast<int>(error)) +
                              "\r\n\r\nClick Retry:You can retry\r\nClick Cancel\xA3\xBA"
                              "exit and abort installation";
-    return dialog.MessageBoxA(text, "Error", ui::mb::RetryCancel) == ui::id::Retry;
+    return front.Box(text, "Error", ui::mb::RetryCancel) == ui::id::Retry;
 }
 
 }  // namespace
@@ -41,12 +42,12 @@ bool CopyCreating(const std::string& from, const std::string& to) {
     return sys::CopyFileA(from, to, false) != 0 && !wasThere;
 }
 
-bool DriverCopies::Copy(InstallDialog& dialog, const std::string& from, const std::string& to) {
+bool DriverCopies::Copy(Frontend& front, const std::string& from, const std::string& to) {
     const bool made = CopyCreating(from, to);
     if (made) {
         made_.push_back(to);
     }
-    dialog.ShowStatus(to);
+    front.ShowStatus(to);
     return made;
 }
 
@@ -71,7 +72,7 @@ sys::DRIVER_INFO_3 DriverRecord::Info() {
     return info;
 }
 
-bool AddDriver(InstallDialog& dialog, const sys::DRIVER_INFO_3& info,
+bool AddDriver(Frontend& front, const sys::DRIVER_INFO_3& info,
                const std::vector<std::string>& deleteOrder) {
     const int added = sys::AddPrinterDriverExA(nullptr, 3, &info, sys::spool::CopyAllFiles);
     const sys::Dword error = sys::GetLastError();
@@ -80,12 +81,12 @@ bool AddDriver(InstallDialog& dialog, const sys::DRIVER_INFO_3& info,
     if (added == 1) {
         return true;
     }
-    if (AskRetryDriver(dialog, error)) {
-        dialog.SetInstallButton("Reinstall");
-        dialog.progressBar.SetPos(0);
+    front.Log("AddPrinterDriverExA failed: " + std::to_string(static_cast<int>(error)));
+    if (AskRetryDriver(front, error)) {
+        front.SetInstallButton("Reinstall");
+        front.SetProgress(0);
     } else {
-        dialog.UpdateData(true);
-        dialog.EndDialog(ui::id::Ok);
+        front.CloseMainWindow();
     }
     return false;
 }

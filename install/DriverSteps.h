@@ -10,9 +10,9 @@
 
 #include "platform/Spooler.h"
 
-class InstallDialog;
-
 namespace install {
+
+class Frontend;
 
 inline constexpr const char* kEnvironmentX86 = "Windows NT x86";
 inline constexpr const char* kEnvironmentX64 = "Windows x64";
@@ -33,7 +33,7 @@ bool CopyCreating(const std::string& from, const std::string& to);
 class DriverCopies {
   public:
     // True when the copy made the destination (see CopyCreating).
-    bool Copy(InstallDialog& dialog, const std::string& from, const std::string& to);
+    bool Copy(Frontend& front, const std::string& from, const std::string& to);
     // The destinations our copies made, in the order they were copied.
     const std::vector<std::string>& Made() const { return made_; }
 
@@ -85,9 +85,9 @@ struct DriverRecord {
 
 // AddPrinterDriverExA(NULL, 3, info, APD_COPY_ALL_FILES), then the copies are removed in
 // `deleteOrder`. On failure the "Failed to add the driver" box: Retry leaves "Reinstall" and
-// progress 0, Cancel closes the main dialog as its OK button does. True when the driver was
+// progress 0, Cancel closes the main window as its OK button does. True when the driver was
 // added.
-bool AddDriver(InstallDialog& dialog, const sys::DRIVER_INFO_3& info,
+bool AddDriver(Frontend& front, const sys::DRIVER_INFO_3& info,
                const std::vector<std::string>& deleteOrder);
 
 }  // namespace install

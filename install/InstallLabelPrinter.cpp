@@ -5,10 +5,11 @@
 
 #include <utility>
 
-#include "app/InstallDialog.h"
 #include "catalog/ModelTables.h"
 #include "install/AddPrinter.h"
 #include "install/DriverSteps.h"
+#include "install/Frontend.h"
+#include "install/Installation.h"
 #include "install/PortChoice.h"
 #include "install/RestartService.h"
 #include "platform/Files.h"
@@ -22,25 +23,25 @@ constexpr std::size_t kDependentListSize = 500;
 const char* const kCommonSource = "C:\\Barcode\\Common\\";
 const char* const kHelpFile = "THERMAL.chm";
 
-int LabelIndex(const InstallDialog& dialog) {
-    return dialog.selectedModel - (dialog.receiptGroup1Size + dialog.receiptGroup2Size +
-                                   dialog.receiptGroup3Size + dialog.receiptGroup4Size);
+int LabelIndex(const Installation& state) {
+    return state.selectedModel - (state.receiptGroup1Size + state.receiptGroup2Size +
+                                  state.receiptGroup3Size + state.receiptGroup4Size);
 }
 
 // Copies the monitor module and adds the monitor, after removing one of the same name. False
-// when the monitor could not be added; the main dialog is then closed.
-bool AddLanguageMonitor(InstallDialog& dialog, const std::string& source, bool x64) {
+// when the monitor could not be added; the main window is then closed.
+bool AddLanguageMonitor(Frontend& front, const std::string& source, bool x64) {
     const std::string module = catalog::LabelFiles(x64)[0];
     const std::string destination = MonitorDirectory(x64) + "\\" + module;
     const bool made = CopyCreating(source + module, destination);
-    dialog.ShowStatus(destination);
+    front.ShowStatus(destination);
 
     std::string environment = EnvironmentOf(x64);
     std::string name = kLabelMonitorName;
-    dialog.RestartService("Spooler", kStartOnly);
+    install::RestartService(front, "Spooler", kStartOnly);
     // The spooler keeps a loaded monitor until it restarts.
     if (sys::DeleteMonitorA(nullptr, environment.c_str(), name.c_str()) == 1) {
-        dialog.RestartService("Spooler", 0);
+        install::RestartService(front, "Spooler", 0);
     }
 
     std::string dll = destination;
@@ -48,16 +49,16 @@ bool AddLanguageMonitor(InstallDialog& dialog, const std::string& source, bool x
     // 3006 (ERROR_PRINT_MONITOR_ALREADY_INSTALLED): one that would not go is as good.
     if (sys::AddMonitorA(nullptr, 2, &info) != 1 &&
         sys::GetLastError() != sys::err::PrintMonitorAlreadyInstalled) {
+        front.Log("AddMonitorA failed: " + std::to_string(sys::GetLastError()));
         // A module no monitor uses is not left in the system directory.
         if (made) {
             sys::DeleteFileA(destination);
         }
-        dialog.AppMessageBox("Failed to add Monitor\r\n", ui::mb::Ok);
-        dialog.UpdateData(true);
-        dialog.EndDialog(ui::id::Ok);
+        front.AppMessageBox("Failed to add Monitor\r\n", ui::mb::Ok);
+        front.CloseMainWindow();
         return false;
     }
-    dialog.ShowStatus(std::string(kLabelMonitorName) + " is added");
+    front.ShowStatus(std::string(kLabelMonitorName) + " is added");
     return true;
 }
 
@@ -80,24 +81,24 @@ std::vector<std::string> LabelDependentFiles(bool x64, int labelIndex) {
     return names;
 }
 
-void InstallLabelPrinter(InstallDialog& dialog) {
-    if (!ChoosePortBeforeInstall(dialog)) {
+void InstallLabelPrinter(Installation& state, Frontend& front) {
+    if (!ChoosePortBeforeInstall(state, front)) {
         return;
     }
 
-    const bool x64 = dialog.is64BitWindows != 0;
+    const bool x64 = state.is64BitWindows != 0;
     const std::string driverDirectory = DriverDirectory(x64);
     const std::string source = x64 ? "C:\\Barcode\\x64\\" : "C:\\Barcode\\x86\\";
 
-    if (!AddLanguageMonitor(dialog, source, x64)) {
+    if (!AddLanguageMonitor(front, source, x64)) {
         return;
     }
 
-    const int label = LabelIndex(dialog);
+    const int label = LabelIndex(state);
     const std::string driverName(catalog::LabelDriverName(label));
     const std::string stem(catalog::LabelDataStem(label));
     const auto files = catalog::LabelFiles(x64);
-    const std::string printerName = dialog.GetDlgItemTextA(IDC_PRINTER_NAME);
+    const std::string printerName = state.printerName;
 
     // Copied as the list, then the common files; deleted the common files first.
     DriverCopies listCopies;
@@ -106,17 +107,17 @@ void InstallLabelPrinter(InstallDialog& dialog) {
     if (!driverDirectory.empty()) {
         const std::string target = driverDirectory + "\\";
         for (const char* name : files) {
-            listCopies.Copy(dialog, source + name, target + name);
+            listCopies.Copy(front, source + name, target + name);
         }
         for (const std::string& name : {std::string(kHelpFile), stem + ".BA0", stem + ".DAT"}) {
-            commonCopies.Copy(dialog, kCommonSource + name, target + name);
+            commonCopies.Copy(front, kCommonSource + name, target + name);
         }
     }
     std::vector<std::string> deleteOrder = commonCopies.Made();
     deleteOrder.insert(deleteOrder.end(), listCopies.Made().begin(), listCopies.Made().end());
 
-    dialog.progressBar.SetPos(10);
-    dialog.ShowStatus("Adding printer drive " + driverName);
+    front.SetProgress(10);
+    front.ShowStatus("Adding printer drive " + driverName);
 
     NameList<kDependentListSize> dependents;
     for (const std::string& name : LabelDependentFiles(x64, label)) {
@@ -133,17 +134,13 @@ void InstallLabelPrinter(InstallDialog& dialog) {
     record.monitorName = kLabelMonitorName;
     const sys::DRIVER_INFO_3 info = record.Info();
 
-    if (!AddDriver(dialog, info, deleteOrder)) {
+    if (!AddDriver(front, info, deleteOrder)) {
         return;
     }
-    dialog.ShowStatus("Driver " + driverName + " is added");
-    dialog.progressBar.SetPos(20);
+    front.ShowStatus("Driver " + driverName + " is added");
+    front.SetProgress(20);
 
-    AddPrinterAndFinish(dialog, PrinterSetup{printerName, driverName, false, 100});
+    AddPrinterAndFinish(state, front, PrinterSetup{printerName, driverName, false, 100});
 }
 
 }  // namespace install
-
-void InstallDialog::InstallLabelPrinter() {
-    install::InstallLabelPrinter(*this);
-}

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-class InstallDialog;
+#include "install/Forward.h"
 
 namespace install {
 
@@ -19,6 +19,6 @@ std::string MonitorDirectory(bool x64);
 // in order, then the model's .BA0 file, each with a leading backslash.
 std::vector<std::string> LabelDependentFiles(bool x64, int labelIndex);
 
-void InstallLabelPrinter(InstallDialog& dialog);
+void InstallLabelPrinter(Installation& state, Frontend& front);
 
 }  // namespace install

@@ -4,10 +4,11 @@
 
 #include <string>
 
-#include "app/InstallDialog.h"
 #include "catalog/ModelTables.h"
 #include "install/AddPrinter.h"
 #include "install/DriverSteps.h"
+#include "install/Frontend.h"
+#include "install/Installation.h"
 #include "install/PortChoice.h"
 #include "install/RestartService.h"
 #include "res/resource.h"
@@ -20,10 +21,10 @@ constexpr const char* kFixedDependents[] = {"\\ttfsub.GPD", "\\unires.DLL", "\\s
 
 }  // namespace
 
-int ReceiptModuleRow(const InstallDialog& dialog, int catalogIndex, std::string_view comboText) {
-    const int group1 = dialog.receiptGroup1Size;
-    const int group2 = group1 + dialog.receiptGroup2Size;
-    const int group3 = group2 + dialog.receiptGroup3Size;
+int ReceiptModuleRow(const Installation& state, int catalogIndex, std::string_view comboText) {
+    const int group1 = state.receiptGroup1Size;
+    const int group2 = group1 + state.receiptGroup2Size;
+    const int group3 = group2 + state.receiptGroup3Size;
     if (catalogIndex < group1) {
         return 0;
     }
@@ -33,35 +34,35 @@ int ReceiptModuleRow(const InstallDialog& dialog, int catalogIndex, std::string_
     return catalogIndex < group3 ? 3 : 4;
 }
 
-void InstallReceiptPrinter(InstallDialog& dialog) {
-    if (!ChoosePortBeforeInstall(dialog)) {
+void InstallReceiptPrinter(Installation& state, Frontend& front) {
+    if (!ChoosePortBeforeInstall(state, front)) {
         return;
     }
 
-    const bool x64 = dialog.is64BitWindows != 0;
+    const bool x64 = state.is64BitWindows != 0;
     const std::string driverDirectory = DriverDirectory(x64);
     const std::string source = x64 ? "C:\\Ticket\\x64\\" : "C:\\Ticket\\x86\\";
 
-    const int model = dialog.selectedModel;
+    const int model = state.selectedModel;
     const std::string driverName(catalog::ReceiptDriverName(model));
     const std::string gpdStem(catalog::ReceiptGpdStem(model));
-    const int moduleRow = ReceiptModuleRow(dialog, model, dialog.driverCombo.GetWindowTextA());
+    const int moduleRow = ReceiptModuleRow(state, model, state.displayName);
     const std::string moduleFile = std::string(catalog::ReceiptModuleStem(moduleRow)) + ".DLL";
-    const std::string printerName = dialog.GetDlgItemTextA(IDC_PRINTER_NAME);
+    const std::string printerName = state.printerName;
 
     DriverCopies copies;
     // Without a driver directory there is nowhere to copy to: the driver step reports it.
     if (!driverDirectory.empty()) {
         for (const std::string& name : {moduleFile, gpdStem + ".GPD"}) {
-            copies.Copy(dialog, source + name, driverDirectory + "\\" + name);
+            copies.Copy(front, source + name, driverDirectory + "\\" + name);
         }
         for (const char* name : catalog::UniDrvFiles()) {
-            copies.Copy(dialog, source + name, driverDirectory + "\\" + name);
+            copies.Copy(front, source + name, driverDirectory + "\\" + name);
         }
     }
 
-    dialog.progressBar.SetPos(10);
-    dialog.ShowStatus("Adding printer drive " + driverName);
+    front.SetProgress(10);
+    front.ShowStatus("Adding printer drive " + driverName);
 
     NameList<255> dependents;
     for (const char* name : kFixedDependents) {
@@ -78,18 +79,14 @@ void InstallReceiptPrinter(InstallDialog& dialog) {
     record.dependentFiles = dependents.Data();
     const sys::DRIVER_INFO_3 info = record.Info();
 
-    dialog.RestartService("Spooler", kStartOnly);
-    if (!AddDriver(dialog, info, copies.Made())) {
+    install::RestartService(front, "Spooler", kStartOnly);
+    if (!AddDriver(front, info, copies.Made())) {
         return;
     }
-    dialog.ShowStatus("Driver " + driverName + " is added");
-    dialog.progressBar.SetPos(20);
+    front.ShowStatus("Driver " + driverName + " is added");
+    front.SetProgress(20);
 
-    AddPrinterAndFinish(dialog, PrinterSetup{printerName, driverName, true, 500});
+    AddPrinterAndFinish(state, front, PrinterSetup{printerName, driverName, true, 500});
 }
 
 }  // namespace install
-
-void InstallDialog::InstallReceiptPrinter() {
-    install::InstallReceiptPrinter(*this);
-}

@@ -4,14 +4,14 @@
 #include <string>
 #include <string_view>
 
-class InstallDialog;
+#include "install/Forward.h"
 
 namespace install {
 
 // The rendering module row (0..4) of a receipt model, by its group in the catalogue; in group 2
 // the combo text "ZR90Q Series" takes the third row.
-int ReceiptModuleRow(const InstallDialog& dialog, int catalogIndex, std::string_view comboText);
+int ReceiptModuleRow(const Installation& state, int catalogIndex, std::string_view comboText);
 
-void InstallReceiptPrinter(InstallDialog& dialog);
+void InstallReceiptPrinter(Installation& state, Frontend& front);
 
 }  // namespace install

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-class InstallDialog;
+#include "install/Forward.h"
 
 namespace install {
 
 // Settles portName for the TCP/IP and parallel types; the other types keep it. False when
 // the attempt ends here (the Install button is enabled again).
-bool ChoosePortBeforeInstall(InstallDialog& dialog);
+bool ChoosePortBeforeInstall(Installation& state, Frontend& front);
 
 }  // namespace install

@@ -1,7 +1,7 @@
 // Service control with bounded, pausing waits: start only, or stop and start again.
 #include "install/RestartService.h"
 
-#include "app/InstallDialog.h"
+#include "install/Frontend.h"
 #include "platform/Clock.h"
 #include "platform/Service.h"
 #include "platform/Window.h"
@@ -107,10 +107,11 @@ bool RestartService(const std::string& serviceName, int mode,
     return reached;
 }
 
-}  // namespace install
-
-bool InstallDialog::RestartService(const std::string& serviceName, int mode) {
-    return install::RestartService(serviceName, mode, [this](const std::string& text) {
-        AppMessageBox(text, ui::mb::IconInformation);
+bool RestartService(Frontend& front, const std::string& serviceName, int mode) {
+    return RestartService(serviceName, mode, [&front, &serviceName](const std::string& text) {
+        front.Log(text + " (" + serviceName + ")");
+        front.AppMessageBox(text, ui::mb::IconInformation);
     });
 }
+
+}  // namespace install

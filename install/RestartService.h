@@ -21,4 +21,8 @@ constexpr sys::Dword kServiceWaitMs = 30000;
 bool RestartService(const std::string& serviceName, int mode,
                     const std::function<void(const std::string&)>& report);
 
+class Frontend;
+// The same, reported in the front end's box with the product's caption.
+bool RestartService(Frontend& front, const std::string& serviceName, int mode);
+
 }  // namespace install

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "app/InstallDialog.h"
+#include "install/Frontend.h"
 #include "platform/Registry.h"
 #include "platform/Window.h"
 
@@ -68,11 +68,12 @@ void SetPrinterPortRegistry(const std::string& printerName, const std::string& p
     MarkOffline(printerName, report);
 }
 
-}  // namespace install
-
-void InstallDialog::SetPrinterPortRegistry(const std::string& printerName,
-                                           const std::string& portName) {
-    install::SetPrinterPortRegistry(printerName, portName, [this](const std::string& text) {
-        AppMessageBox(text, ui::mb::Ok);
+void SetPrinterPortRegistry(Frontend& front, const std::string& printerName,
+                            const std::string& portName) {
+    SetPrinterPortRegistry(printerName, portName, [&](const std::string& text) {
+        front.Log(text + ": the port " + portName + " of " + printerName);
+        front.AppMessageBox(text, ui::mb::Ok);
     });
 }
+
+}  // namespace install

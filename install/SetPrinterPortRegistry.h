@@ -17,4 +17,9 @@ inline constexpr const char* kRegistryWriteFailed = "Failed to read Registry";
 void SetPrinterPortRegistry(const std::string& printerName, const std::string& portName,
                             const std::function<void(const std::string&)>& report);
 
+class Frontend;
+// The same, each failed write reported in the front end's box with the product's caption.
+void SetPrinterPortRegistry(Frontend& front, const std::string& printerName,
+                            const std::string& portName);
+
 }  // namespace install

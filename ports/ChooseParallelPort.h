@@ -3,7 +3,7 @@
 
 #include <string>
 
-class InstallDialog;
+#include "install/Forward.h"
 
 namespace ports {
 
@@ -11,6 +11,6 @@ namespace ports {
 // there is one; otherwise the result of "Select A Parallel Port", unchanged, after the port
 // lists were enumerated again. `port` gets the name of the port the result names (the row's
 // name, not the entry of that number in parallelPorts), or is emptied.
-int ChooseParallelPort(InstallDialog& dialog, std::string& port);
+int ChooseParallelPort(install::Installation& state, install::Frontend& front, std::string& port);
 
 }  // namespace ports

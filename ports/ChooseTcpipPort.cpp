@@ -2,36 +2,36 @@
 // none, otherwise "Configure TCP/IP PrinterPort".
 #include "ports/ChooseTcpipPort.h"
 
-#include "app/InstallDialog.h"
+#include "install/Frontend.h"
+#include "install/Installation.h"
 #include "platform/Spooler.h"
 #include "ports/EnumeratePorts.h"
 #include "ports/PortEnumeration.h"
 #include "ports/PortResult.h"
-#include "ports/TcpipPortDialog.h"
 
 namespace ports {
 
-int ChooseTcpipPort(InstallDialog& dialog, std::string& port) {
+using install::Frontend;
+using install::Installation;
+
+int ChooseTcpipPort(Installation& state, Frontend& front, std::string& port) {
     port.clear();
-    if (dialog.tcpipPorts.empty()) {
-        const int added = sys::AddPortA(nullptr, dialog.Handle(), kTcpipMonitor);
-        EnumeratePorts(dialog);
+    if (state.tcpipPorts.empty()) {
+        const int added = sys::AddPortA(nullptr, front.OwnerWindow(), kTcpipMonitor);
+        if (added != 1) {
+            front.Log("AddPortA failed: " + std::to_string(sys::GetLastError()));
+        }
+        EnumeratePorts(state, front);
         const int result = added == 1 ? kAddedWithoutDialog : kCancelled;
-        const int index = PortIndexOf(result, dialog.tcpipPorts);
+        const int index = PortIndexOf(result, state.tcpipPorts);
         if (index >= 0) {
-            port = dialog.tcpipPorts[static_cast<std::size_t>(index)];
+            port = state.tcpipPorts[static_cast<std::size_t>(index)];
         }
         return result;
     }
-    TcpipPortDialog chooser(dialog.Handle());
-    const int result = static_cast<int>(chooser.DoModal());
-    EnumeratePorts(dialog);
-    port = chooser.chosenPort;
+    const int result = front.ChooseTcpipPort(port);
+    EnumeratePorts(state, front);
     return result;
 }
 
 }  // namespace ports
-
-int InstallDialog::ChooseTcpipPort(std::string& port) {
-    return ports::ChooseTcpipPort(*this, port);
-}

@@ -1,7 +1,7 @@
-// Sorts the spooler's existing ports into the main dialog's port lists.
+// Sorts the spooler's existing ports into the installation's port lists.
 #pragma once
 
-class InstallDialog;
+#include "install/Forward.h"
 
 namespace ports {
 
@@ -9,6 +9,6 @@ namespace ports {
 // tcpipPorts, then "LPT" names to parallelPorts; each of them also to otherPorts. serialPorts
 // comes from the serial device map. The port-type row the user chose stays selected. Ends
 // with one "MyUpdateData".
-void EnumeratePorts(InstallDialog& dialog);
+void EnumeratePorts(install::Installation& state, install::Frontend& front);
 
 }  // namespace ports

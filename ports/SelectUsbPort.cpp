@@ -5,12 +5,20 @@
 #include <string>
 #include <vector>
 
-#include "app/InstallDialog.h"
+#include "ports/SelectUsbPort.h"
+
+#include "install/Frontend.h"
+#include "install/Installation.h"
+#include "install/RestartService.h"
 #include "install/SetPrinterPortRegistry.h"
 #include "platform/Registry.h"
+#include "ports/EnumeratePorts.h"
 #include "res/resource.h"
 
 namespace {
+
+using install::Frontend;
+using install::Installation;
 
 const char* const kOnlineKey =
     "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\Control\\"
@@ -22,7 +30,7 @@ const char* const kNoPortOnlineCaption = "Fail to select port";
 
 // The spooler's online flag of the printer: 1 in the first byte of "PrinterOnLine". A key that
 // will not open counts as offline without a word; a value that cannot be read is reported.
-bool IsOnline(InstallDialog& dialog, const std::string& printerName) {
+bool IsOnline(Frontend& front, const std::string& printerName) {
     const std::string subKey = kOnlineKey + printerName;
     sys::RegKey key;
     if (sys::RegOpenKeyExA(sys::HkeyLocalMachine(), subKey.c_str(), 0, sys::key::QueryValue,
@@ -34,7 +42,7 @@ bool IsOnline(InstallDialog& dialog, const std::string& printerName) {
     sys::Dword type = 0;
     if (sys::RegQueryValueExA(key.Get(), "PrinterOnLine", nullptr, &type, data.data(), &size) !=
         sys::err::Success) {
-        dialog.AppMessageBox(install::kRegistryWriteFailed, ui::mb::Ok);
+        front.AppMessageBox(install::kRegistryWriteFailed, ui::mb::Ok);
         return false;
     }
     return data[0] == 1;
@@ -42,21 +50,21 @@ bool IsOnline(InstallDialog& dialog, const std::string& printerName) {
 
 // One round over the USB ports; true when the printer came online on one of them, where it
 // then stays. Otherwise it stays on the last port tried.
-bool TryUsbPorts(InstallDialog& dialog, const std::string& printerName) {
-    dialog.ShowStatus("Checking USB ports...");
+bool TryUsbPorts(Installation& state, Frontend& front, const std::string& printerName) {
+    front.ShowStatus("Checking USB ports...");
     // A copy, so that nothing run inside the round's boxes (modal loops) can change the list
     // under the loop.
-    const std::vector<std::string> candidates = dialog.usbPorts;
+    const std::vector<std::string> candidates = state.usbPorts;
     for (const std::string& port : candidates) {
         // Three words joined by blanks, the first with a blank of its own: two before the port.
-        dialog.ShowStatus(std::string("Checking ") + " " + port + " " + "....");
-        dialog.SetPrinterPortRegistry(printerName, port);
-        dialog.progressBar.SetPos(50);
+        front.ShowStatus(std::string("Checking ") + " " + port + " " + "....");
+        install::SetPrinterPortRegistry(front, printerName, port);
+        front.SetProgress(50);
         // The spooler reads the printer's port again when it starts, and then sets the flag.
-        dialog.RestartService("Spooler", 0);
-        dialog.progressBar.SetPos(60);
-        if (IsOnline(dialog, printerName)) {
-            dialog.progressBar.SetPos(70);
+        install::RestartService(front, "Spooler", 0);
+        front.SetProgress(60);
+        if (IsOnline(front, printerName)) {
+            front.SetProgress(70);
             return true;
         }
     }
@@ -65,15 +73,18 @@ bool TryUsbPorts(InstallDialog& dialog, const std::string& printerName) {
 
 }  // namespace
 
-void InstallDialog::SelectUsbPort() {
-    const std::string printerName = GetDlgItemTextA(IDC_PRINTER_NAME);
-    while (!TryUsbPorts(*this, printerName)) {
-        if (MessageBoxA(kNoPortOnline, kNoPortOnlineCaption, ui::mb::RetryCancel) !=
-            ui::id::Retry) {
+namespace ports {
+
+void SelectUsbPort(install::Installation& state, install::Frontend& front) {
+    while (!TryUsbPorts(state, front, state.printerName)) {
+        const int answer = front.Box(kNoPortOnline, kNoPortOnlineCaption, ui::mb::RetryCancel);
+        if (answer != ui::id::Retry) {
             break;
         }
         // The user may just have plugged the printer in: its port may be new.
-        EnumeratePorts();
+        EnumeratePorts(state, front);
     }
-    progressBar.SetPos(80);
+    front.SetProgress(80);
 }
+
+}  // namespace ports

@@ -55,7 +55,7 @@ bool SerialChannel::EndMonitor() {
             }
         }
     }
-    const bool ended = owner_ != nullptr ? owner_->WaitForThread(*monitor_, monitorWaitMs_)
+    const bool ended = owner_ != nullptr ? owner_->WaitForMonitor(*monitor_, monitorWaitMs_)
                                          : monitor_->Wait(monitorWaitMs_);
     if (!ended) {
         return false;
@@ -87,7 +87,7 @@ bool SerialChannel::IsOpen() const {
     return port_ != nullptr;
 }
 
-int SerialChannel::Open(ui::Dialog* owner, int portNumber, int baudRate, char parity, int dataBits,
+int SerialChannel::Open(SerialOwner* owner, int portNumber, int baudRate, char parity, int dataBits,
                         int stopBits, sys::Dword eventMask, sys::Dword writeBufferSize) {
     if (!EndMonitor()) {
         return 0;
@@ -314,8 +314,24 @@ bool SerialChannel::WriteStep() {
 
 void SerialChannel::Notify(unsigned message, ui::WParam wParam) {
     if (owner_ != nullptr) {
-        owner_->SendMessageA(message, wParam, portNumber_);
+        owner_->SerialNotify(message, wParam, portNumber_);
     }
+}
+
+void WindowSerialOwner::SerialNotify(unsigned message, ui::WParam wParam, ui::LParam lParam) {
+    window_.SendMessageA(message, wParam, lParam);
+}
+
+bool WindowSerialOwner::WaitForMonitor(sys::Thread& monitor, sys::Dword milliseconds) {
+    return window_.WaitForThread(monitor, milliseconds);
+}
+
+void WindowSerialOwner::SerialReport(const std::string& text) {
+    ShowAlone(text);
+}
+
+void WindowSerialOwner::ShowAlone(const std::string& text) {
+    ui::MessageBoxA(nullptr, text, "Application Error", ui::mb::IconStop);
 }
 
 std::string SerialChannel::ComposeReport(const char* function, const char* systemText, int port) {
@@ -348,6 +364,10 @@ void SerialChannel::ShowReports() {
             reports_.pop_front();
         }
         // Taken off the queue first: a caller run inside this box's loop shows the next one.
-        ui::MessageBoxA(nullptr, text, "Application Error", ui::mb::IconStop);
+        if (owner_ != nullptr) {
+            owner_->SerialReport(text);
+        } else {
+            WindowSerialOwner::ShowAlone(text);
+        }
     }
 }

@@ -16,6 +16,35 @@
 #include "platform/Types.h"
 #include "platform/Window.h"
 
+// Whoever the channel reports to: the window by its messages, or a run without one.
+class SerialOwner {
+  public:
+    // One of the channel's messages below, from the monitor thread (lParam: the port number).
+    virtual void SerialNotify(unsigned message, ui::WParam wParam, ui::LParam lParam) = 0;
+    // Waits for the monitor to end, handling what it reports meanwhile.
+    virtual bool WaitForMonitor(sys::Thread& monitor, sys::Dword milliseconds) = 0;
+    // One of the monitor's error reports, on the owner's thread.
+    virtual void SerialReport(const std::string& text) = 0;
+
+  protected:
+    ~SerialOwner() = default;
+};
+
+// The window's way: messages sent to it, its sent messages handled while it waits, the
+// reports in boxes of their own.
+class WindowSerialOwner : public SerialOwner {
+  public:
+    explicit WindowSerialOwner(ui::Dialog& window) : window_(window) {}
+    void SerialNotify(unsigned message, ui::WParam wParam, ui::LParam lParam) override;
+    bool WaitForMonitor(sys::Thread& monitor, sys::Dword milliseconds) override;
+    void SerialReport(const std::string& text) override;
+    // A report's box with no owner.
+    static void ShowAlone(const std::string& text);
+
+  private:
+    ui::Dialog& window_;
+};
+
 class SerialChannel {
   public:
     // Messages sent to the owner (lParam: the port number).
@@ -36,7 +65,7 @@ class SerialChannel {
     SerialChannel& operator=(const SerialChannel&) = delete;
 
     // 1 on success, 0 on failure. Ends a running monitor first.
-    int Open(ui::Dialog* owner, int portNumber, int baudRate, char parity, int dataBits,
+    int Open(SerialOwner* owner, int portNumber, int baudRate, char parity, int dataBits,
              int stopBits, sys::Dword eventMask, sys::Dword writeBufferSize);
     // 1 if the monitor thread was started, else 0.
     int StartMonitoring();
@@ -81,7 +110,7 @@ class SerialChannel {
     sys::OVERLAPPED overlapped_{};
     sys::COMMTIMEOUTS timeouts_{};
     sys::DCB dcb_{};
-    ui::Dialog* owner_ = nullptr;
+    SerialOwner* owner_ = nullptr;
     int portNumber_ = 0;
     std::vector<std::uint8_t> writeBuffer_;
     sys::Dword eventMask_ = 0;

@@ -1,5 +1,5 @@
 // The serial flow: prompt, freeing other printers' COM ports, probing each serial port on the
-// dialog's timer, and the end of the installation on every path.
+// front end's timer, and the end of the installation on every path.
 #include "ports/SerialDetection.h"
 
 #include <strings.h>
@@ -12,9 +12,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/InstallDialog.h"
 #include "catalog/ModelTables.h"
 #include "install/AddPrinter.h"
+#include "install/Frontend.h"
+#include "install/Installation.h"
+#include "install/RestartService.h"
+#include "install/SetPrinterPortRegistry.h"
 #include "platform/Registry.h"
 #include "platform/Spooler.h"
 #include "ports/PortEnumeration.h"
@@ -24,6 +27,9 @@
 #include "res/resource.h"
 
 namespace ports {
+
+using install::Frontend;
+using install::Installation;
 namespace {
 
 constexpr int kWriteBufferSize = 512;
@@ -31,8 +37,6 @@ constexpr std::uint8_t kReceiptProbe[] = {0x10, 0x04, 0x01};
 constexpr std::uint8_t kLabelProbe[] = {0x1B, 0x21, 0x3F};
 const char* const kPortsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 const char* const kFreePort = "LPT1:";
-const char* const kControlPrinters = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
-constexpr sys::Dword kPortValueSize = 256;
 
 // Sets a flag for the length of a step, so a timer fired inside it cannot start another.
 class StepScope {
@@ -50,9 +54,9 @@ enum class Probe { Sent, SentWithoutTimer, OpenedNotStarted, NotOpened };
 
 // EnumPrintersA(local | connections, "", 2): every printer's name into work list A and its
 // port, at the same position, into work list B.
-void FillPrinterLists(InstallDialog& dialog) {
-    dialog.serialWorkListA.clear();
-    dialog.serialWorkListB.clear();
+void FillPrinterLists(Installation& state) {
+    state.serialWorkListA.clear();
+    state.serialWorkListB.clear();
     const sys::Dword flags = sys::spool::EnumLocal | sys::spool::EnumConnections;
     sys::Dword needed = 0;
     sys::Dword returned = 0;
@@ -68,76 +72,59 @@ void FillPrinterLists(InstallDialog& dialog) {
     for (sys::Dword i = 0; i < returned; ++i) {
         const char* name = printers[i].pPrinterName;
         const char* port = printers[i].pPortName;
-        dialog.serialWorkListA.emplace_back(name != nullptr ? name : "");
-        dialog.serialWorkListB.emplace_back(port != nullptr ? port : "");
+        state.serialWorkListA.emplace_back(name != nullptr ? name : "");
+        state.serialWorkListB.emplace_back(port != nullptr ? port : "");
     }
 }
 
 // The printers, other than the one being installed, that sit on a COM port.
 template <class F>
-void ForEachOtherComPrinter(InstallDialog& dialog, F f) {
-    const auto& names = dialog.serialWorkListA;
-    const auto& portsOf = dialog.serialWorkListB;
+void ForEachOtherComPrinter(Installation& state, F f) {
+    const auto& names = state.serialWorkListA;
+    const auto& portsOf = state.serialWorkListB;
     for (size_t i = 0; i < names.size() && i < portsOf.size(); ++i) {
         if (StartsWith(portsOf[i], "COM") &&
-            strcasecmp(names[i].c_str(), dialog.serialSearch.printerName.c_str()) != 0) {
+            strcasecmp(names[i].c_str(), state.serialSearch.printerName.c_str()) != 0) {
             f(names[i], portsOf[i]);
         }
     }
 }
 
-void FreeSerialPorts(InstallDialog& dialog) {
-    dialog.serialSearch.portsFreed = true;
+void FreeSerialPorts(Installation& state, Frontend& front) {
+    state.serialSearch.portsFreed = true;
     std::vector<journal::Moved> moved;
-    ForEachOtherComPrinter(dialog, [&](const std::string& name, const std::string& port) {
+    ForEachOtherComPrinter(state, [&](const std::string& name, const std::string& port) {
         moved.push_back({name, port});
     });
     // A journal that cannot be written leaves the search as it was before there was one.
     if (!moved.empty()) {
         journal::Record(moved);
     }
-    ForEachOtherComPrinter(dialog, [&](const std::string& name, const std::string&) {
-        dialog.SetPrinterPortRegistry(name, kFreePort);
+    ForEachOtherComPrinter(state, [&](const std::string& name, const std::string&) {
+        install::SetPrinterPortRegistry(front, name, kFreePort);
     });
 }
 
-// The port the spooler will read for a printer at its next start.
-std::string RegistryPortOf(const std::string& printerName) {
-    const std::string subKey = kControlPrinters + printerName;
-    sys::RegKey key;
-    if (sys::RegOpenKeyExA(sys::HkeyLocalMachine(), subKey.c_str(), 0, sys::key::QueryValue,
-                           key.Receive()) != sys::err::Success) {
-        return {};
-    }
-    char port[kPortValueSize] = {};
-    sys::Dword size = sizeof port - 1;
-    sys::Dword type = 0;
-    if (sys::RegQueryValueExA(key.Get(), "Port", nullptr, &type,
-                              reinterpret_cast<std::uint8_t*>(port), &size) != sys::err::Success) {
-        return {};
-    }
-    return std::string(port, strnlen(port, size));
-}
-
 // The box for a printer left on the free port; the user gives it its port back by hand.
-void NameUnrestored(InstallDialog& dialog, const std::string& name, const std::string& port) {
-    dialog.AppMessageBox("The printer " + name + " could not be given back its port " + port +
-                             ",please set it after the installation finished",
-                         ui::mb::Ok);
+void NameUnrestored(Frontend& front, const std::string& name, const std::string& port) {
+    front.AppMessageBox("The printer " + name + " could not be given back its port " + port +
+                            ",please set it after the installation finished",
+                        ui::mb::Ok);
 }
 
 // Writes every other printer's COM port back; whether any had been moved off it.
-bool RestoreSerialPorts(InstallDialog& dialog) {
-    const bool freed = std::exchange(dialog.serialSearch.portsFreed, false);
+bool RestoreSerialPorts(Installation& state, Frontend& front) {
+    const bool freed = std::exchange(state.serialSearch.portsFreed, false);
     bool moved = false;
-    ForEachOtherComPrinter(dialog, [&](const std::string& name, const std::string& port) {
+    ForEachOtherComPrinter(state, [&](const std::string& name, const std::string& port) {
         moved = freed;
-        dialog.SetPrinterPortRegistry(name, port);
+        install::SetPrinterPortRegistry(front, name, port);
         // A key that will not open is passed over in silence by the write: a moved printer
         // whose key does not read back its port (or cannot be read) would stay on LPT1:
         // unseen, so the user is told which port to give it back.
-        if (freed && strcasecmp(RegistryPortOf(name).c_str(), port.c_str()) != 0) {
-            NameUnrestored(dialog, name, port);
+        if (freed &&
+            strcasecmp(journal::RegistryPort(name).value_or("").c_str(), port.c_str()) != 0) {
+            NameUnrestored(front, name, port);
         }
     });
     return moved;
@@ -145,118 +132,126 @@ bool RestoreSerialPorts(InstallDialog& dialog) {
 
 // The ports written back take effect when the spooler starts again. A restart that fails is
 // tried once more; when that fails too, the printers still on the free port are named.
-void RestartAfterRestore(InstallDialog& dialog, bool moved) {
-    const bool restarted =
-        dialog.RestartService("Spooler", 0) || (moved && dialog.RestartService("Spooler", 0));
+void RestartAfterRestore(Installation& state, Frontend& front, bool moved) {
+    const bool restarted = install::RestartService(front, "Spooler", 0) ||
+                           (moved && install::RestartService(front, "Spooler", 0));
     if (restarted && moved) {
         journal::ClearIfRestored();
     }
     if (restarted || !moved) {
         return;
     }
-    ForEachOtherComPrinter(dialog, [&](const std::string& name, const std::string& port) {
-        NameUnrestored(dialog, name, port);
+    ForEachOtherComPrinter(state, [&](const std::string& name, const std::string& port) {
+        NameUnrestored(front, name, port);
     });
 }
 
 // The end of every search path: the other printers' ports back, the progress at 90, and the
 // spooler restarted so that it reads them.
-void RestoreAndRestart(InstallDialog& dialog) {
-    const bool moved = RestoreSerialPorts(dialog);
-    dialog.progressBar.SetPos(90);
-    RestartAfterRestore(dialog, moved);
+void RestoreAndRestart(Installation& state, Frontend& front) {
+    const bool moved = RestoreSerialPorts(state, front);
+    front.SetProgress(90);
+    RestartAfterRestore(state, front, moved);
 }
 
-void WritePortSettings(InstallDialog& dialog, const std::string& entry) {
+void WritePortSettings(Installation& state, Frontend& front, const std::string& entry) {
     const std::string text =
-        PortSettingsText(dialog.baudRate, dialog.parity, dialog.dataBits, dialog.stopBits);
+        PortSettingsText(state.baudRate, state.parity, state.dataBits, state.stopBits);
     sys::RegKey key;
     // A key that will not open for writing (5, a user without KEY_SET_VALUE) loses the
     // settings as surely as a failed write: the user is told the same way.
-    if (sys::RegOpenKeyExA(sys::HkeyLocalMachine(), kPortsKey, 0, sys::key::SetValue,
-                           key.Receive()) != sys::err::Success ||
-        sys::RegSetValueExA(key.Get(), entry.c_str(), 0, sys::reg::Sz,
-                            reinterpret_cast<const std::uint8_t*>(text.c_str()),
-                            static_cast<sys::Dword>(text.size())) != sys::err::Success) {
-        dialog.AppMessageBox(
+    sys::Dword result = sys::RegOpenKeyExA(sys::HkeyLocalMachine(), kPortsKey, 0,
+                                           sys::key::SetValue, key.Receive());
+    if (result == sys::err::Success) {
+        result = sys::RegSetValueExA(key.Get(), entry.c_str(), 0, sys::reg::Sz,
+                                     reinterpret_cast<const std::uint8_t*>(text.c_str()),
+                                     static_cast<sys::Dword>(text.size()));
+    }
+    if (result != sys::err::Success) {
+        front.Log("The port settings of " + entry +
+                  " could not be written: " + std::to_string(static_cast<int>(result)));
+        front.AppMessageBox(
             "Error\xA3\xBA"
             "Failed to set Registry",
             ui::mb::Ok);
     }
 }
 
-void Finish(InstallDialog& dialog, const std::string& status) {
-    dialog.statusText = status;
-    dialog.SetInstallButton("&Finish");
-    dialog.Refresh();
-    dialog.progressBar.SetPos(100);
+void Finish(Frontend& front, const std::string& status) {
+    front.SetStatus(status);
+    front.SetInstallButton("&Finish");
+    front.Refresh();
+    front.SetProgress(100);
 }
 
 // Opens the channel on the entry at serialPortIndex and, once its monitor runs, sends the
 // probe with timer 1 set to wait for the reply.
-Probe ProbeCurrentPort(InstallDialog& dialog) {
-    const std::string& entry = dialog.serialPorts[static_cast<size_t>(dialog.serialPortIndex)];
+Probe ProbeCurrentPort(Installation& state, Frontend& front) {
+    const std::string& entry = state.serialPorts[static_cast<size_t>(state.serialPortIndex)];
     // From here only this port's replies count: one from the port before, handled while its
     // channel closes (or left from an earlier search), is not this port's answer.
-    dialog.serialSearch.portNumber = PortNumberOf(entry);
-    dialog.serialResponseSeen = 0;
-    dialog.ShowStatus("Checking " + entry);
-    dialog.serialChannel.Close();
-    if (dialog.serialChannel.Open(&dialog, dialog.serialSearch.portNumber, dialog.baudRate,
-                                  static_cast<char>(dialog.parity), dialog.dataBits,
-                                  dialog.stopBits, static_cast<sys::Dword>(dialog.serialEventMask),
-                                  kWriteBufferSize) != 1) {
+    state.serialSearch.portNumber = PortNumberOf(entry);
+    state.serialResponseSeen = 0;
+    front.ShowStatus("Checking " + entry);
+    state.serialChannel.Close();
+    if (state.serialChannel.Open(&front, state.serialSearch.portNumber, state.baudRate,
+                                 static_cast<char>(state.parity), state.dataBits, state.stopBits,
+                                 static_cast<sys::Dword>(state.serialEventMask),
+                                 kWriteBufferSize) != 1) {
+        front.Log(entry +
+                  " could not be opened: " + std::to_string(static_cast<int>(sys::GetLastError())));
         return Probe::NotOpened;
     }
-    if (dialog.serialChannel.StartMonitoring() != 1) {
+    if (state.serialChannel.StartMonitoring() != 1) {
+        front.Log(entry + ": its monitor could not be started");
         return Probe::OpenedNotStarted;
     }
-    const bool timed = dialog.SetTimer(InstallDialog::kSerialTimer, kProbeWaitMs);
-    const bool receipt = dialog.selectedModel < catalog::kReceiptModelCount;
-    dialog.serialChannel.Write(receipt ? kReceiptProbe : kLabelProbe, 3);
+    const bool timed = front.SetSerialTimer(kProbeWaitMs);
+    const bool receipt = state.selectedModel < catalog::kReceiptModelCount;
+    state.serialChannel.Write(receipt ? kReceiptProbe : kLabelProbe, 3);
     return timed ? Probe::Sent : Probe::SentWithoutTimer;
 }
 
-void SinglePort(InstallDialog& dialog) {
-    const std::string& entry = dialog.serialPorts.front();
-    dialog.SetPrinterPortRegistry(dialog.serialSearch.printerName, entry);
-    dialog.RestartService("Spooler", 0);
-    if (dialog.baudRate <= 0) {
-        dialog.baudRate = kSinglePortBaudRate;  // 0 would be no rate at all
+void SinglePort(Installation& state, Frontend& front) {
+    const std::string& entry = state.serialPorts.front();
+    install::SetPrinterPortRegistry(front, state.serialSearch.printerName, entry);
+    install::RestartService(front, "Spooler", 0);
+    if (state.baudRate <= 0) {
+        state.baudRate = kSinglePortBaudRate;  // 0 would be no rate at all
     }
-    WritePortSettings(dialog, entry);
-    RestoreAndRestart(dialog);
-    dialog.portName = entry;
-    Finish(dialog, "The current printer port is " + entry + ",you can configure after finished");
+    WritePortSettings(state, front, entry);
+    RestoreAndRestart(state, front);
+    state.portName = entry;
+    Finish(front, "The current printer port is " + entry + ",you can configure after finished");
 }
 
-void PortFound(InstallDialog& dialog) {
-    auto& search = dialog.serialSearch;
-    const std::string entry = dialog.serialPorts[static_cast<size_t>(dialog.serialPortIndex)];
-    dialog.KillTimer(InstallDialog::kSerialTimer);
+void PortFound(Installation& state, Frontend& front) {
+    auto& search = state.serialSearch;
+    const std::string entry = state.serialPorts[static_cast<size_t>(state.serialPortIndex)];
+    front.KillSerialTimer();
     char status[300];
     std::snprintf(status, sizeof status, "%s %s", "The available printer port: ", entry.c_str());
-    dialog.ShowStatus(status);
-    dialog.serialChannel.Close();
-    dialog.SetPrinterPortRegistry(search.printerName, entry);
-    WritePortSettings(dialog, entry);
-    dialog.portName = entry;
-    dialog.progressBar.SetPos(80);
-    RestoreAndRestart(dialog);
-    dialog.SetInstallButton("&Finish");
-    dialog.Refresh();
-    dialog.progressBar.SetPos(100);
+    front.ShowStatus(status);
+    state.serialChannel.Close();
+    install::SetPrinterPortRegistry(front, search.printerName, entry);
+    WritePortSettings(state, front, entry);
+    state.portName = entry;
+    front.SetProgress(80);
+    RestoreAndRestart(state, front);
+    front.SetInstallButton("&Finish");
+    front.Refresh();
+    front.SetProgress(100);
     search.probing = false;
 }
 
-void NoPortAnswered(InstallDialog& dialog) {
-    dialog.serialChannel.Close();
-    dialog.KillTimer(InstallDialog::kSerialTimer);
-    dialog.progressBar.SetPos(80);
-    RestoreAndRestart(dialog);
-    Finish(dialog, "Cannot select a available port\xA1\xA3The current printer port is " +
-                       dialog.serialPorts.front() + ",you can configure after finished");
-    dialog.serialSearch.probing = false;
+void NoPortAnswered(Installation& state, Frontend& front) {
+    state.serialChannel.Close();
+    front.KillSerialTimer();
+    front.SetProgress(80);
+    RestoreAndRestart(state, front);
+    Finish(front, "Cannot select a available port\xA1\xA3The current printer port is " +
+                      state.serialPorts.front() + ",you can configure after finished");
+    state.serialSearch.probing = false;
 }
 
 }  // namespace
@@ -288,127 +283,126 @@ std::string PortSettingsText(int baudRate, int parity, int dataBits, int stopBit
 
 namespace {
 
-void StartSearch(InstallDialog& dialog) {
-    auto& search = dialog.serialSearch;
+void StartSearch(Installation& state, Frontend& front) {
+    auto& search = state.serialSearch;
     if (search.probing || search.inStep) {
         return;  // one search at a time
     }
     StepScope scope(search.inStep);
-    FillPrinterLists(dialog);
-    dialog.progressBar.SetPos(50);
-    search.printerName = dialog.GetDlgItemTextA(IDC_PRINTER_NAME);
-    if (dialog.serialPorts.empty()) {
-        install::CompleteInstallation(dialog);  // the installation stops before this
+    FillPrinterLists(state);
+    front.SetProgress(50);
+    search.printerName = state.printerName;
+    if (state.serialPorts.empty()) {
+        install::CompleteInstallation(front);  // the installation stops before this
         return;
     }
-    if (dialog.serialPorts.size() == 1) {
-        SinglePort(dialog);
+    if (state.serialPorts.size() == 1) {
+        SinglePort(state, front);
         return;
     }
 
-    SerialPromptDialog prompt(dialog.Handle());
-    const int result = static_cast<int>(prompt.DoModal());
-    dialog.Refresh();
+    const int result = front.AskBaudRate();
+    front.Refresh();
     const int rate = result - kRowChosen;
     if (result == kCancelled || rate < 0 ||
         rate >= static_cast<int>(SerialPromptDialog::kBaudRates.size())) {
-        Finish(dialog, "The current printer port is " + dialog.serialPorts.front() +
-                           " ,you can set that after the installation finished");
+        Finish(front, "The current printer port is " + state.serialPorts.front() +
+                          " ,you can set that after the installation finished");
         return;
     }
 
-    FreeSerialPorts(dialog);
-    dialog.RestartService("Spooler", 0);
-    dialog.progressBar.SetPos(60);
-    dialog.baudRate = SerialPromptDialog::kBaudRates[static_cast<size_t>(rate)];
-    dialog.parity = 'N';
-    dialog.dataBits = 8;
-    dialog.stopBits = 1;
-    dialog.serialEventMask = 3;
-    dialog.serialPortIndex = 0;
+    FreeSerialPorts(state, front);
+    install::RestartService(front, "Spooler", 0);
+    front.SetProgress(60);
+    state.baudRate = SerialPromptDialog::kBaudRates[static_cast<size_t>(rate)];
+    state.parity = 'N';
+    state.dataBits = 8;
+    state.stopBits = 1;
+    state.serialEventMask = 3;
+    state.serialPortIndex = 0;
 
-    for (; dialog.serialPortIndex < static_cast<int>(dialog.serialPorts.size());
-         ++dialog.serialPortIndex) {
-        const Probe probe = ProbeCurrentPort(dialog);
+    for (; state.serialPortIndex < static_cast<int>(state.serialPorts.size());
+         ++state.serialPortIndex) {
+        const Probe probe = ProbeCurrentPort(state, front);
         if (probe == Probe::Sent) {
             search.probing = true;
-            dialog.progressBar.SetPos(100);
+            front.SetProgress(100);
             return;
         }
         if (probe == Probe::SentWithoutTimer) {
             break;  // the search moves only on its timer: without one it could never end
         }
     }
-    dialog.serialChannel.Close();
-    RestoreAndRestart(dialog);
-    Finish(dialog, "Cannot select a available port.The current printer port is " +
-                       dialog.serialPorts.front() + ",you can configure after finished");
+    state.serialChannel.Close();
+    RestoreAndRestart(state, front);
+    Finish(front, "Cannot select a available port.The current printer port is " +
+                      state.serialPorts.front() + ",you can configure after finished");
 }
 
-void TimerStep(InstallDialog& dialog) {
-    auto& search = dialog.serialSearch;
+void TimerStep(Installation& state, Frontend& front) {
+    auto& search = state.serialSearch;
     if (!search.probing || search.inStep) {
         return;  // no search, or one step already runs underneath this nested loop
     }
     StepScope scope(search.inStep);
-    if (dialog.serialResponseSeen != 0) {
-        PortFound(dialog);
+    if (state.serialResponseSeen != 0) {
+        PortFound(state, front);
         return;
     }
-    ++dialog.serialPortIndex;
-    if (dialog.serialPortIndex >= static_cast<int>(dialog.serialPorts.size())) {
-        NoPortAnswered(dialog);
+    ++state.serialPortIndex;
+    if (state.serialPortIndex >= static_cast<int>(state.serialPorts.size())) {
+        NoPortAnswered(state, front);
         return;
     }
     // Here a timer that cannot be set again leaves the one that fired this step: timers repeat,
     // so the search still goes on.
-    switch (ProbeCurrentPort(dialog)) {
+    switch (ProbeCurrentPort(state, front)) {
         case Probe::Sent:
         case Probe::SentWithoutTimer:
             break;
         case Probe::OpenedNotStarted:
-            dialog.serialChannel.Close();
-            dialog.SetTimer(InstallDialog::kSerialTimer, kSkipWaitMs);
+            state.serialChannel.Close();
+            front.SetSerialTimer(kSkipWaitMs);
             break;
         case Probe::NotOpened:
-            dialog.SetTimer(InstallDialog::kSerialTimer, kSkipWaitMs);
+            front.SetSerialTimer(kSkipWaitMs);
             break;
     }
 }
 
 // The monitor's error boxes, shown once a step is over: the timer steps run in a box's own
 // loop, so the search goes on while one waits for an answer.
-void ShowMonitorReports(InstallDialog& dialog) {
-    if (!dialog.serialSearch.inStep) {
-        dialog.serialChannel.ShowReports();
+void ShowMonitorReports(Installation& state) {
+    if (!state.serialSearch.inStep) {
+        state.serialChannel.ShowReports();
     }
 }
 
 }  // namespace
 
-void StartSerialDetection(InstallDialog& dialog) {
-    StartSearch(dialog);
-    ShowMonitorReports(dialog);
+void StartSerialDetection(Installation& state, Frontend& front) {
+    StartSearch(state, front);
+    ShowMonitorReports(state);
 }
 
-void SerialTimerStep(InstallDialog& dialog) {
-    TimerStep(dialog);
-    ShowMonitorReports(dialog);
+void SerialTimerStep(Installation& state, Frontend& front) {
+    TimerStep(state, front);
+    ShowMonitorReports(state);
 }
 
-void SerialReplyReceived(InstallDialog& dialog, ui::LParam port) {
-    if (port == dialog.serialSearch.portNumber) {
-        dialog.serialResponseSeen = 1;
+void SerialReplyReceived(Installation& state, ui::LParam port) {
+    if (port == state.serialSearch.portNumber) {
+        state.serialResponseSeen = 1;
     }
 }
 
-void EndSerialSearch(InstallDialog& dialog) {
-    auto& search = dialog.serialSearch;
-    dialog.KillTimer(InstallDialog::kSerialTimer);
+void EndSerialSearch(Installation& state, Frontend& front) {
+    auto& search = state.serialSearch;
+    front.KillSerialTimer();
     search.probing = false;
-    dialog.serialChannel.Close();
+    state.serialChannel.Close();
     if (search.portsFreed) {
-        RestartAfterRestore(dialog, RestoreSerialPorts(dialog));
+        RestartAfterRestore(state, front, RestoreSerialPorts(state, front));
     }
 }
 

@@ -4,13 +4,12 @@
 
 #include <string>
 
+#include "install/Forward.h"
 #include "platform/Window.h"
-
-class InstallDialog;
 
 namespace ports {
 
-// What a search keeps beyond the dialog's members.
+// What a search keeps beyond the installation's members.
 struct SerialSearch {
     bool probing = false;     // timer 1 carries the search on
     bool inStep = false;      // a step runs: a timer fired in its nested modal loop is ignored
@@ -26,15 +25,16 @@ inline constexpr int kSinglePortBaudRate = 19200;
 
 // The serial flow entry, after the printer was added on the first serial port. Returns once
 // the search runs on the timer, or when it ended without one.
-void StartSerialDetection(InstallDialog& dialog);
-// One step of the search, from the dialog's WM_TIMER. After a step (and after the entry) the
-// serial channel's error boxes are shown, outside the step: the search goes on meanwhile.
-void SerialTimerStep(InstallDialog& dialog);
+void StartSerialDetection(install::Installation& state, install::Frontend& front);
+// One step of the search, when the front end's serial timer fires. After a step (and after the
+// entry) the serial channel's error boxes are shown, outside the step: the search goes on
+// meanwhile.
+void SerialTimerStep(install::Installation& state, install::Frontend& front);
 // A byte the channel received from COMn (lParam of its message): a reply only when n is the
 // port being probed.
-void SerialReplyReceived(InstallDialog& dialog, ui::LParam port);
+void SerialReplyReceived(install::Installation& state, ui::LParam port);
 // The window closes while a search runs: stop probing, give every other printer its port back.
-void EndSerialSearch(InstallDialog& dialog);
+void EndSerialSearch(install::Installation& state, install::Frontend& front);
 
 // n of an entry "COMn:" or "COMn", n >= 1 in decimal digits only; 0 when it names no port.
 int PortNumberOf(const std::string& entry);

@@ -3,6 +3,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -13,42 +14,39 @@ namespace ports::journal {
 namespace {
 
 const char* const kFreePort = "LPT1:";
+// Rights that change a key or what it holds: KEY_SET_VALUE, KEY_CREATE_SUB_KEY,
+// KEY_CREATE_LINK, DELETE, WRITE_DAC, WRITE_OWNER, GENERIC_ALL, GENERIC_WRITE.
+constexpr sys::Dword kChangeRights =
+    0x2 | 0x4 | 0x20 | 0x10000 | 0x40000 | 0x80000 | 0x10000000 | 0x40000000;
 const char* const kControlPrinters = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
 constexpr sys::Dword kMultiSz = 7;  // REG_MULTI_SZ
 constexpr sys::Dword kMaxJournal = 64 * 1024;
 constexpr sys::Dword kPortValueSize = 256;
 
-// The port the spooler reads for a printer at its next start; false when its key is gone.
-bool RegistryPort(const std::string& printer, std::string& port) {
-    const std::string subKey = kControlPrinters + printer;
-    sys::RegKey key;
-    if (sys::RegOpenKeyExA(sys::HkeyLocalMachine(), subKey.c_str(), 0, sys::key::QueryValue,
-                           key.Receive()) != sys::err::Success) {
-        return false;
-    }
-    char value[kPortValueSize] = {};
-    sys::Dword size = sizeof value - 1;
-    sys::Dword type = 0;
-    if (sys::RegQueryValueExA(key.Get(), "Port", nullptr, &type,
-                              reinterpret_cast<std::uint8_t*>(value), &size) != sys::err::Success) {
-        return false;
-    }
-    port.assign(value, strnlen(value, size));
-    return true;
+bool Is(const std::optional<std::string>& port, const std::string& wanted) {
+    return port && strcasecmp(port->c_str(), wanted.c_str()) == 0;
 }
 
-bool OnFreePort(const std::string& printer) {
-    std::string port;
-    return RegistryPort(printer, port) && strcasecmp(port.c_str(), kFreePort) == 0;
+bool Administrative(const std::string& sid) {
+    return sid == sys::sid::System || sid == sys::sid::Administrators;
+}
+
+// Whether none but SYSTEM and Administrators may change the key or what it holds: its owner may
+// always rewrite its access list, so the owner must be one of them too.
+bool OnlyAdministratorsMayChange(const sys::KeySecurity& security) {
+    if (security.noAccessList || !Administrative(security.owner)) {
+        return false;
+    }
+    return std::none_of(security.allowed.begin(), security.allowed.end(), [](const auto& entry) {
+        return (entry.rights & kChangeRights) != 0 && !Administrative(entry.sid);
+    });
 }
 
 bool Write(const std::string& data) {
     sys::RegKey key;
     sys::Dword disposition = 0;
-    // No descriptor: the key inherits HKLM\Software's, which standard users may only read.
-    if (sys::RegCreateKeyExA(sys::HkeyLocalMachine(), kKey, 0, nullptr, sys::reg::OptionNonVolatile,
-                             sys::key::SetValue, nullptr, key.Receive(),
-                             &disposition) != sys::err::Success) {
+    if (sys::RegCreateProtectedKeyA(sys::HkeyLocalMachine(), kKey, sys::key::SetValue,
+                                    key.Receive(), &disposition) != sys::err::Success) {
         return false;
     }
     return sys::RegSetValueExA(key.Get(), kValue, 0, kMultiSz,
@@ -67,10 +65,36 @@ bool Record(const std::vector<Moved>& moved) {
     return Write(data);
 }
 
-std::vector<Moved> Read() {
+std::optional<std::string> RegistryPort(const std::string& printer) {
+    const std::string subKey = kControlPrinters + printer;
     sys::RegKey key;
-    if (sys::RegOpenKeyExA(sys::HkeyLocalMachine(), kKey, 0, sys::key::QueryValue, key.Receive()) !=
+    if (sys::RegOpenKeyExA(sys::HkeyLocalMachine(), subKey.c_str(), 0, sys::key::QueryValue,
+                           key.Receive()) != sys::err::Success) {
+        return std::nullopt;
+    }
+    char value[kPortValueSize] = {};
+    sys::Dword size = sizeof value - 1;
+    sys::Dword type = 0;
+    if (sys::RegQueryValueExA(key.Get(), "Port", nullptr, &type,
+                              reinterpret_cast<std::uint8_t*>(value), &size) != sys::err::Success) {
+        return std::nullopt;
+    }
+    return std::string(value, strnlen(value, size));
+}
+
+std::vector<Moved> Read(bool* refused) {
+    sys::RegKey key;
+    if (sys::RegOpenKeyExA(sys::HkeyLocalMachine(), kKey, 0, sys::key::Read, key.Receive()) !=
         sys::err::Success) {
+        return {};
+    }
+    // Judged on the handle the value is then read through: no key swapped in between.
+    sys::KeySecurity security;
+    if (sys::RegGetKeySecurity(key.Get(), security) != sys::err::Success ||
+        !OnlyAdministratorsMayChange(security)) {
+        if (refused != nullptr) {
+            *refused = true;
+        }
         return {};
     }
     std::string data(kMaxJournal, '\0');
@@ -105,7 +129,7 @@ void ClearIfRestored() {
         return;
     }
     for (const auto& entry : moved) {
-        if (OnFreePort(entry.printer)) {
+        if (Is(RegistryPort(entry.printer), kFreePort)) {
             return;  // the next start gives it its port back
         }
     }
@@ -114,17 +138,16 @@ void ClearIfRestored() {
 
 Replayed Replay(const std::function<bool()>& restart) {
     Replayed replayed;
-    const auto moved = Read();
+    const auto moved = Read(&replayed.refused);
     if (moved.empty()) {
         return replayed;
     }
     for (const auto& entry : moved) {
-        if (!OnFreePort(entry.printer)) {
+        if (!Is(RegistryPort(entry.printer), kFreePort)) {
             continue;  // gone, or moved elsewhere by the user since
         }
         install::SetPrinterPortRegistry(entry.printer, entry.port, [](const std::string&) {});
-        std::string now;
-        if (RegistryPort(entry.printer, now) && strcasecmp(now.c_str(), entry.port.c_str()) == 0) {
+        if (Is(RegistryPort(entry.printer), entry.port)) {
             replayed.restored.push_back(entry.printer + " (" + entry.port + ")");
         } else {
             replayed.failed = true;
@@ -152,6 +175,11 @@ std::string ReplayStatus(const Replayed& replayed) {
     if (replayed.failed) {
         text += text.empty() ? "" : ". ";
         text += "A printer moved by an earlier run could not be given back its port";
+    }
+    if (replayed.refused) {
+        text =
+            "The list of printers moved by an earlier run was not used: users other than "
+            "administrators may change its registry key";
     }
     return text;
 }

@@ -23,7 +23,7 @@ as_root() {
 }
 
 log=$(mktemp "${TMPDIR:-/tmp}/setup.XXXXXX")
-trap 'rm -f "$log"' EXIT
+trap 'rm -f "$log" "$log".*' EXIT
 quietly() {
     if ! "$@" >"$log" 2>&1 </dev/null; then
         echo "setup: failed: $*" >&2
@@ -61,10 +61,20 @@ fi
 
 libarchive=$repo/tools/thirdparty/build-libarchive.sh
 if [[ -f "$libarchive" ]]; then
+    # The two cross-builds side by side: their configure steps run one core each.
+    declare -A builds=()
     for triplet in i686-w64-mingw32 x86_64-w64-mingw32; do
         # Cached by version outside the checkout: a no-op after the first run.
-        prefix=$(bash "$libarchive" "$triplet" </dev/null | tail -n 1)
-        echo "setup: libarchive for $triplet in $prefix"
+        bash "$libarchive" "$triplet" </dev/null >"$log.$triplet" 2>&1 &
+        builds[$triplet]=$!
+    done
+    for triplet in "${!builds[@]}"; do
+        if ! wait "${builds[$triplet]}"; then
+            echo "setup: libarchive for $triplet failed" >&2
+            tail -n 40 "$log.$triplet" >&2
+            exit 1
+        fi
+        echo "setup: libarchive for $triplet in $(tail -n 1 "$log.$triplet")"
     done
 else
     echo "setup: notice: tools/thirdparty/build-libarchive.sh not present, mingw libarchive skipped"

@@ -5,9 +5,13 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <mutex>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/sim/Blocking.h"
@@ -188,16 +192,28 @@ int InjectedCount(const std::string& call) {
 
 namespace {
 
-// The state a killed process leaves, taken at the crash point.
-struct Crash {
-    std::mutex mu;
-    int remaining = 0;  // calls until the point; 0: no point set
-    bool taken = false;
+// One entry of drive C, kept in memory: a copy on disk cost more than the runs it served.
+struct DriveEntry {
+    fs::path path;  // relative to the drive's root
+    fs::file_type type = fs::file_type::none;
+    std::string data;  // a file's bytes, or a link's target
+    fs::perms perms = fs::perms::none;
+};
+
+// The state a killed process leaves, taken as its crash point's call begins.
+struct Snapshot {
     std::function<void()> registry;
     std::function<void()> spooler;
     std::function<void()> services;
-    std::string drive;  // a copy of drive C
+    std::vector<DriveEntry> drive;
     sys::Dword clock = 0;
+};
+
+struct Crash {
+    std::mutex mu;
+    std::vector<int> points;  // ascending call numbers still ahead
+    int calls = 0;            // calls counted since the points were set
+    std::map<int, Snapshot> taken;
 };
 
 Crash& C() {
@@ -205,52 +221,67 @@ Crash& C() {
     return crash;
 }
 
-// Files the installer left read-only still go with the tree.
-void RemoveTree(const std::string& root) {
-    std::error_code ec;
-    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
-    for (auto& p : fs::recursive_directory_iterator(root, ec)) {
-        if (!p.is_symlink()) {
-            fs::permissions(p.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+std::vector<DriveEntry> ReadDrive(const fs::path& root) {
+    std::vector<DriveEntry> drive;
+    for (const auto& item : fs::recursive_directory_iterator(root)) {
+        DriveEntry entry{item.path().lexically_relative(root),
+                         item.symlink_status().type(),
+                         {},
+                         item.symlink_status().permissions()};
+        if (entry.type == fs::file_type::symlink) {
+            entry.data = fs::read_symlink(item.path()).string();
+        } else if (entry.type == fs::file_type::regular) {
+            std::ifstream in(item.path(), std::ios::binary);
+            entry.data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        drive.push_back(std::move(entry));
+    }
+    return drive;
+}
+
+// Parents come before their children, as they were listed; rights go on last, deepest first,
+// so that a folder left read-only does not refuse what goes into it.
+void WriteDrive(const fs::path& root, const std::vector<DriveEntry>& drive) {
+    for (const auto& entry : drive) {
+        const fs::path at = root / entry.path;
+        if (entry.type == fs::file_type::directory) {
+            fs::create_directory(at);
+        } else if (entry.type == fs::file_type::symlink) {
+            fs::create_symlink(entry.data, at);
+        } else if (entry.type == fs::file_type::regular) {
+            std::ofstream(at, std::ios::binary)
+                .write(entry.data.data(), static_cast<std::streamsize>(entry.data.size()));
         }
     }
-    fs::remove_all(root, ec);
+    for (auto it = drive.rbegin(); it != drive.rend(); ++it) {
+        if (it->type != fs::file_type::symlink) {
+            fs::permissions(root / it->path, it->perms);
+        }
+    }
 }
 
-void DropSnapshot(Crash& c) {
-    if (!c.drive.empty()) {
-        RemoveTree(c.drive);
+// Files the installer left read-only still go with the tree.
+void ClearDrive(const fs::path& root) {
+    std::error_code ec;
+    for (auto& item : fs::recursive_directory_iterator(root, ec)) {
+        if (!item.is_symlink()) {
+            fs::permissions(item.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
     }
-    c.remaining = 0;
-    c.taken = false;
-    c.registry = nullptr;
-    c.spooler = nullptr;
-    c.services = nullptr;
-    c.drive.clear();
+    for (auto& item : fs::directory_iterator(root, ec)) {
+        fs::remove_all(item.path(), ec);
+    }
 }
 
-std::string TempDirectory(const char* prefix) {
-    std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary directory");
-    }
-    return pattern;
+fs::path DriveRoot() {
+    std::lock_guard lock(M().mu);
+    return M().root;
 }
 
 // Under the crash lock: every other thread waits at its next call, as if stopped with this one.
-void TakeSnapshot(Crash& c) {
-    c.taken = true;
-    c.clock = M().clock.load();
-    c.registry = detail::SaveRegistry();
-    c.spooler = detail::SaveSpooler();
-    c.services = detail::SaveServices();
-    c.drive = TempDirectory("simcrash");
-    std::string root;
-    {
-        std::lock_guard lock(M().mu);
-        root = M().root;
-    }
-    fs::copy(root, c.drive, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+Snapshot TakeSnapshot() {
+    return {detail::SaveRegistry(), detail::SaveSpooler(), detail::SaveServices(),
+            ReadDrive(DriveRoot()), M().clock.load()};
 }
 
 }  // namespace
@@ -261,49 +292,60 @@ void CountCall(const char* call) {
         ++M().calls[call];
     }
     std::lock_guard crash(C().mu);
-    if (C().remaining > 0 && --C().remaining == 0) {
-        TakeSnapshot(C());
+    if (C().points.empty()) {
+        return;
+    }
+    ++C().calls;
+    if (C().points.front() == C().calls) {
+        C().taken.emplace(C().calls, TakeSnapshot());
+        C().points.erase(C().points.begin());
     }
 }
 
-void SetCrashPoint(int n) {
+void SetCrashPoints(std::vector<int> calls) {
+    std::sort(calls.begin(), calls.end());
+    calls.erase(std::unique(calls.begin(), calls.end()), calls.end());
     std::lock_guard lock(C().mu);
-    DropSnapshot(C());
-    C().remaining = n;
+    C().points = std::move(calls);
+    C().calls = 0;
+    C().taken.clear();
 }
 
-bool RestoreCrashSnapshot() {
-    Crash saved;
+std::vector<int> CrashPointsReached() {
+    std::lock_guard lock(C().mu);
+    std::vector<int> reached;
+    for (const auto& [call, snapshot] : C().taken) {
+        reached.push_back(call);
+    }
+    return reached;
+}
+
+bool RestoreCrashSnapshot(int call) {
+    Snapshot saved;
     {
         std::lock_guard lock(C().mu);
-        if (!C().taken) {
-            DropSnapshot(C());
+        C().points.clear();  // the second start is not a run to take snapshots of
+        const auto it = C().taken.find(call);
+        if (it == C().taken.end()) {
             return false;
         }
-        saved.registry = std::move(C().registry);
-        saved.spooler = std::move(C().spooler);
-        saved.services = std::move(C().services);
-        saved.drive = std::exchange(C().drive, {});
-        saved.clock = C().clock;
-        DropSnapshot(C());
+        saved = it->second;
     }
     Reset();
-    std::string root;
-    {
-        std::lock_guard lock(M().mu);
-        root = M().root;
-        M().clock = saved.clock;
-    }
-    std::error_code ec;
-    for (auto& entry : fs::directory_iterator(root, ec)) {
-        fs::remove_all(entry.path(), ec);
-    }
-    fs::copy(saved.drive, root, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    const fs::path root = DriveRoot();
+    M().clock = saved.clock;
+    ClearDrive(root);
+    WriteDrive(root, saved.drive);
     saved.registry();
     saved.spooler();
     saved.services();
-    DropSnapshot(saved);
     return true;
+}
+
+void DropCrashSnapshots() {
+    std::lock_guard lock(C().mu);
+    C().points.clear();
+    C().taken.clear();
 }
 
 void SetVersion(sys::Dword platformId, sys::Dword major, sys::Dword minor, sys::Dword build) {

@@ -357,7 +357,7 @@ TEST_F(BadMachineTest, TheSerialSearchSkipsMapEntriesThatNameNoPort) {
     Names searched;
     dialog.onStatus = [&](const std::string& text) {
         if (text == "Checking COM1:") {
-            searched = dialog.serialPorts;
+            searched = dialog.installation.serialPorts;
         }
     };
     Install(dialog, 0, Serial, AnswerYes(2));

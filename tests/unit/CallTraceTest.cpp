@@ -65,10 +65,11 @@ std::vector<Flow> TraceFlows() {
             flows::InDialog(
                 o,
                 [ports](InstallDialog& d) {
-                    d.serialPorts = ports;
-                    d.selectedModel = 0;
+                    d.installation.serialPorts = ports;
+                    d.installation.selectedModel = 0;
                     d.SetDlgItemTextA(IDC_PRINTER_NAME, "Serial Receipt");
-                    d.DetectSerialPort();
+                    d.installation.printerName = "Serial Receipt";
+                    ports::StartSerialDetection(d.installation, d);
                 },
                 nested);
         };
@@ -94,8 +95,9 @@ std::vector<Flow> TraceFlows() {
         [](Outcome& o) {
             flows::InDialog(o, [](InstallDialog& d) {
                 d.SetDlgItemTextA(IDC_PRINTER_NAME, "TR-210 Series");
-                d.usbPorts = {"USB001", "USB002"};
-                d.SelectUsbPort();
+                d.installation.printerName = "TR-210 Series";
+                d.installation.usbPorts = {"USB001", "USB002"};
+                ports::SelectUsbPort(d.installation, d);
             });
         });
     // The worker's own start of the spooler comes first: the state is set after it.
@@ -112,7 +114,7 @@ std::vector<Flow> TraceFlows() {
                 [mode, setState](Outcome& o) {
                     flows::InDialog(o, [mode, setState](InstallDialog& d) {
                         setState();
-                        d.RestartService("Spooler", mode);
+                        install::RestartService(d, "Spooler", mode);
                     });
                 });
         }

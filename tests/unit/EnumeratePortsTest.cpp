@@ -32,7 +32,7 @@ class EnumeratePortsTest : public SimTest {
   protected:
     // Enumerates with no main dialog window: the lists are filled all the same.
     static InstallDialog& Enumerate(InstallDialog& dialog) {
-        ports::EnumeratePorts(dialog);
+        ports::EnumeratePorts(dialog.installation, dialog);
         return dialog;
     }
 };
@@ -57,38 +57,39 @@ TEST_F(EnumeratePortsTest, SortsEachPortByItsFirstMatchingTestInSpoolerOrder) {
     InstallDialog dialog;
     Enumerate(dialog);
 
-    EXPECT_EQ(dialog.usbPorts, (Names{"USB001", "USB002"}));
-    EXPECT_EQ(dialog.tcpipPorts, (Names{"IP_10.0.0.5", "IP_10.0.0.6", "LPT3:"}));
-    EXPECT_EQ(dialog.parallelPorts, (Names{"LPT1:"}));
-    EXPECT_EQ(dialog.otherPorts, (Names{"USB001", "USB002", "IP_10.0.0.5", "IP_10.0.0.6",
-                                        "LPT3:", "LPT1:", "lpt2:", "usb003", "LP", "US",
-                                        "IP_10.0.0.7", "IP_10.0.0.8", "COM1:", "FILE:"}));
+    EXPECT_EQ(dialog.installation.usbPorts, (Names{"USB001", "USB002"}));
+    EXPECT_EQ(dialog.installation.tcpipPorts, (Names{"IP_10.0.0.5", "IP_10.0.0.6", "LPT3:"}));
+    EXPECT_EQ(dialog.installation.parallelPorts, (Names{"LPT1:"}));
+    EXPECT_EQ(dialog.installation.otherPorts,
+              (Names{"USB001", "USB002", "IP_10.0.0.5", "IP_10.0.0.6", "LPT3:", "LPT1:", "lpt2:",
+                     "usb003", "LP", "US", "IP_10.0.0.7", "IP_10.0.0.8", "COM1:", "FILE:"}));
 }
 
 TEST_F(EnumeratePortsTest, EmptiesEveryListWhenThereAreNoPortsAtAll) {
     porttest::ClearPorts();
     sim::registry::DeleteKey("HKLM", kSerialComm);
     InstallDialog dialog;
-    for (auto* list : {&dialog.otherPorts, &dialog.usbPorts, &dialog.serialPorts,
-                       &dialog.parallelPorts, &dialog.tcpipPorts}) {
+    for (auto* list : {&dialog.installation.otherPorts, &dialog.installation.usbPorts,
+                       &dialog.installation.serialPorts, &dialog.installation.parallelPorts,
+                       &dialog.installation.tcpipPorts}) {
         list->push_back("stale");
     }
     Enumerate(dialog);
-    EXPECT_TRUE(dialog.otherPorts.empty());
-    EXPECT_TRUE(dialog.usbPorts.empty());
-    EXPECT_TRUE(dialog.serialPorts.empty());
-    EXPECT_TRUE(dialog.parallelPorts.empty());
-    EXPECT_TRUE(dialog.tcpipPorts.empty());
+    EXPECT_TRUE(dialog.installation.otherPorts.empty());
+    EXPECT_TRUE(dialog.installation.usbPorts.empty());
+    EXPECT_TRUE(dialog.installation.serialPorts.empty());
+    EXPECT_TRUE(dialog.installation.parallelPorts.empty());
+    EXPECT_TRUE(dialog.installation.tcpipPorts.empty());
 }
 
 TEST_F(EnumeratePortsTest, AFailingSpoolerGivesEmptyListsButStillTheSerialPorts) {
     sim::FailCall("EnumPortsA", 5 /* ERROR_ACCESS_DENIED */, -1);
     InstallDialog dialog;
-    dialog.otherPorts = {"stale"};
+    dialog.installation.otherPorts = {"stale"};
     Enumerate(dialog);
-    EXPECT_TRUE(dialog.otherPorts.empty());
-    EXPECT_TRUE(dialog.parallelPorts.empty());
-    EXPECT_EQ(dialog.serialPorts, (Names{"COM1:"}));
+    EXPECT_TRUE(dialog.installation.otherPorts.empty());
+    EXPECT_TRUE(dialog.installation.parallelPorts.empty());
+    EXPECT_EQ(dialog.installation.serialPorts, (Names{"COM1:"}));
 }
 
 TEST_F(EnumeratePortsTest, OnlyTheFirst256PortsAreSortedOrCounted) {
@@ -105,11 +106,11 @@ TEST_F(EnumeratePortsTest, OnlyTheFirst256PortsAreSortedOrCounted) {
 
     InstallDialog dialog;
     Enumerate(dialog);
-    EXPECT_EQ(dialog.otherPorts.size(), 256u);
-    EXPECT_EQ(dialog.otherPorts.back(), "LPT1:");
-    EXPECT_EQ(dialog.parallelPorts, (Names{"LPT1:"}));
-    EXPECT_TRUE(dialog.tcpipPorts.empty());
-    EXPECT_TRUE(dialog.usbPorts.empty());
+    EXPECT_EQ(dialog.installation.otherPorts.size(), 256u);
+    EXPECT_EQ(dialog.installation.otherPorts.back(), "LPT1:");
+    EXPECT_EQ(dialog.installation.parallelPorts, (Names{"LPT1:"}));
+    EXPECT_TRUE(dialog.installation.tcpipPorts.empty());
+    EXPECT_TRUE(dialog.installation.usbPorts.empty());
 }
 
 TEST_F(EnumeratePortsTest, SendsOneUpdateAndSetsTheStyleButKeepsTheUsersPortType) {
@@ -126,7 +127,7 @@ TEST_F(EnumeratePortsTest, SendsOneUpdateAndSetsTheStyleButKeepsTheUsersPortType
             dialog.portTypeList.SetExtendedStyle(ui::ListView::ExTrackSelect | 0x4);
             dialog.statusText = "set before the enumeration";
             const int before = dialog.updates;
-            dialog.EnumeratePorts();
+            ports::EnumeratePorts(dialog.installation, dialog);
             updates = dialog.updates - before;
             afterFirst = porttest::SelectedRows(IDD_INSTALL, IDC_PORT_TYPES);
             porttest::ClearPorts();
@@ -136,7 +137,7 @@ TEST_F(EnumeratePortsTest, SendsOneUpdateAndSetsTheStyleButKeepsTheUsersPortType
         },
         [&] {
             sim::ui::SelectListRow(IDD_INSTALL, IDC_PORT_TYPES, 3);
-            sim::ui::Call(IDD_INSTALL, [&] { dialog.EnumeratePorts(); });
+            sim::ui::Call(IDD_INSTALL, [&] { ports::EnumeratePorts(dialog.installation, dialog); });
         });
 
     EXPECT_EQ(updates, 1);
@@ -202,7 +203,8 @@ TEST_F(SerialPortListTest, DataThatIsNotAStringWithinTheBufferIsReadSafely) {
 TEST_F(SerialPortListTest, TheEnumerationTakesItsSerialPortsFromTheDeviceMap) {
     sim::registry::SetString("HKLM", kSerialComm, "\\Device\\Serial1", "COM2");
     InstallDialog dialog;
-    dialog.serialPorts = {"stale"};
-    ports::EnumeratePorts(dialog);
-    EXPECT_EQ(dialog.serialPorts, (Names{"COM2:"}));  // not the spooler's COM1: … COM4:
+    dialog.installation.serialPorts = {"stale"};
+    ports::EnumeratePorts(dialog.installation, dialog);
+    EXPECT_EQ(dialog.installation.serialPorts,
+              (Names{"COM2:"}));  // not the spooler's COM1: … COM4:
 }

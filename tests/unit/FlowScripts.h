@@ -169,9 +169,9 @@ inline std::vector<Flow> Flows() {
             InDialog(
                 o,
                 [](InstallDialog& d) {
-                    d.tcpipPorts = {"IP_1", "IP_2"};
+                    d.installation.tcpipPorts = {"IP_1", "IP_2"};
                     std::string port;
-                    d.ChooseTcpipPort(port);
+                    ports::ChooseTcpipPort(d.installation, d, port);
                 },
                 [button] {
                     sim::ui::SelectListRow(kTcpipDialog, IDC_PORT_LIST, 1);
@@ -196,10 +196,11 @@ inline std::vector<Flow> Flows() {
             InDialog(
                 o,
                 [](InstallDialog& d) {
-                    d.serialPorts = {"COM1:", "COM2:"};
-                    d.selectedModel = 0;
+                    d.installation.serialPorts = {"COM1:", "COM2:"};
+                    d.installation.selectedModel = 0;
                     d.SetDlgItemTextA(IDC_PRINTER_NAME, "Serial Receipt");
-                    d.DetectSerialPort();
+                    d.installation.printerName = "Serial Receipt";
+                    ports::StartSerialDetection(d.installation, d);
                 },
                 [] {
                     sim::ui::Click(kSerialPrompt, IDC_PROMPT_YES);
@@ -219,8 +220,9 @@ inline std::vector<Flow> Flows() {
         f.run = [](Outcome& o) {
             InDialog(o, [](InstallDialog& d) {
                 d.SetDlgItemTextA(IDC_PRINTER_NAME, "TR-210 Series");
-                d.usbPorts = {"USB001", "USB002"};
-                d.SelectUsbPort();
+                d.installation.printerName = "TR-210 Series";
+                d.installation.usbPorts = {"USB001", "USB002"};
+                ports::SelectUsbPort(d.installation, d);
             });
         };
         flows.push_back(f);

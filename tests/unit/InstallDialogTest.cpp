@@ -9,6 +9,7 @@
 
 #include "app/InstallDialog.h"
 #include "catalog/ArchiveExtractor.h"
+#include "install/RunInstallation.h"
 #include "platform/Clock.h"
 #include "platform/Library.h"
 #include "platform/Thread.h"
@@ -70,16 +71,16 @@ TEST_F(InstallDialogTest, StartsWithItsDefaultsAndBecomesReadyWithoutAPackage) {
                                     ui::ListView::ExTrackSelect),
               ui::ListView::ExGridLines | ui::ListView::ExFullRowSelect);
 
-    EXPECT_EQ(dialog.receiptGroup1Size + dialog.receiptGroup2Size + dialog.receiptGroup3Size +
-                  dialog.receiptGroup4Size,
+    EXPECT_EQ(dialog.installation.receiptGroup1Size + dialog.installation.receiptGroup2Size +
+                  dialog.installation.receiptGroup3Size + dialog.installation.receiptGroup4Size,
               30);
-    EXPECT_EQ(dialog.labelModelCount, 5);
-    EXPECT_EQ(dialog.parity, 'N');
-    EXPECT_EQ(dialog.dataBits, 8);
-    EXPECT_EQ(dialog.stopBits, 1);
-    EXPECT_EQ(dialog.serialEventMask, 3);
-    EXPECT_EQ(dialog.baudRate, 0);
-    EXPECT_EQ(dialog.is64BitWindows, 0);
+    EXPECT_EQ(dialog.installation.labelModelCount, 5);
+    EXPECT_EQ(dialog.installation.parity, 'N');
+    EXPECT_EQ(dialog.installation.dataBits, 8);
+    EXPECT_EQ(dialog.installation.stopBits, 1);
+    EXPECT_EQ(dialog.installation.serialEventMask, 3);
+    EXPECT_EQ(dialog.installation.baudRate, 0);
+    EXPECT_EQ(dialog.installation.is64BitWindows, 0);
 }
 
 TEST_F(InstallDialogTest, InstallStaysDisabledUntilThePreparationIsDone) {
@@ -147,7 +148,7 @@ TEST_F(InstallDialogTest, StatusAndSerialMessagesFromOtherThreadsReachTheDialog)
     InstallDialog dialog;
     WaitForReady();
     sim::ui::Call(D, [&] {
-        dialog.serialSearch.portNumber = 3;  // the port being probed
+        dialog.installation.serialSearch.portNumber = 3;  // the port being probed
         sys::Thread other;
         other.Start([&] {
             dialog.ShowStatus("Checking COM3:");
@@ -156,7 +157,7 @@ TEST_F(InstallDialogTest, StatusAndSerialMessagesFromOtherThreadsReachTheDialog)
         EXPECT_TRUE(dialog.WaitForThread(other, 10000));
         // The send was synchronous: the line shows the text before the sender went on.
         EXPECT_EQ(StatusLine(), "Checking COM3:");
-        EXPECT_EQ(dialog.serialResponseSeen, 1);
+        EXPECT_EQ(dialog.installation.serialResponseSeen, 1);
     });
     sim::ui::Close(D);
     dialog.DoModal();
@@ -206,8 +207,8 @@ TEST_F(InstallDialogTest, InstallReadsTheFormPortTypeAndModel) {
     InstallDialog dialog;
     WaitForReady();
     sim::ui::Call(D, [&] {
-        dialog.parallelPorts = {"LPT1:", "LPT2:"};
-        dialog.portName = "unchanged";
+        dialog.installation.parallelPorts = {"LPT1:", "LPT2:"};
+        dialog.installation.portName = "unchanged";
     });
     sim::ui::ClickCheck(D, IDC_SET_DEFAULT);
     sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, 2);  // the second name of the second section
@@ -215,25 +216,25 @@ TEST_F(InstallDialogTest, InstallReadsTheFormPortTypeAndModel) {
     sim::ui::Click(D, IDC_INSTALL);
     // The form is read by the time the parallel port dialog asks for the port.
     sim::ui::Call(IDD_PARALLEL_PORTS, [&] {
-        EXPECT_EQ(dialog.setDefaultPrinter, 0);
-        EXPECT_EQ(dialog.portType, 2);
-        EXPECT_EQ(dialog.portName, "LPT1:");
-        EXPECT_EQ(dialog.selectedModel, 1);
+        EXPECT_EQ(dialog.installation.setDefaultPrinter, 0);
+        EXPECT_EQ(dialog.installation.portType, 2);
+        EXPECT_EQ(dialog.installation.portName, "LPT1:");
+        EXPECT_EQ(dialog.installation.selectedModel, 1);
     });
     sim::ui::Click(IDD_PARALLEL_PORTS, IDC_PORTS_CANCEL);
     // No row selected: the previous port type holds.
     sim::ui::SelectListRow(D, IDC_PORT_TYPES, 3);
     sim::ui::SelectListRow(D, IDC_PORT_TYPES, -1);
     sim::ui::Click(D, IDC_INSTALL);
-    sim::ui::Call(IDD_PARALLEL_PORTS, [&] { EXPECT_EQ(dialog.portType, 2); });
+    sim::ui::Call(IDD_PARALLEL_PORTS, [&] { EXPECT_EQ(dialog.installation.portType, 2); });
     sim::ui::Click(IDD_PARALLEL_PORTS, IDC_PORTS_CANCEL);
     // An empty list leaves the port alone.
     sim::ui::Call(D, [&] {
-        dialog.parallelPorts.clear();
-        dialog.portName = "kept";
+        dialog.installation.parallelPorts.clear();
+        dialog.installation.portName = "kept";
     });
     sim::ui::Click(D, IDC_INSTALL);
-    sim::ui::Call(D, [&] { EXPECT_EQ(dialog.portName, "kept"); });
+    sim::ui::Call(D, [&] { EXPECT_EQ(dialog.installation.portName, "kept"); });
     sim::ui::Close(D);
     dialog.DoModal();
     EXPECT_EQ(sim::ui::TimesShown(IDD_PARALLEL_PORTS), 2);
@@ -388,8 +389,10 @@ TEST_F(InstallDialogTest, EveryCatalogueIndexUpTo34IsAcceptedAndALargerOneRefuse
     for (int index = 0; index < 36; ++index) {
         sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, index);
         sim::ui::Call(D, [&dialog, index] {
-            EXPECT_EQ(dialog.ResolveSelectedModel(), index <= 34) << index;
-            EXPECT_EQ(dialog.selectedModel, index);
+            dialog.installation.displayName = dialog.driverCombo.GetWindowTextA();
+            EXPECT_EQ(install::ResolveModel(dialog.installation, dialog, index), index <= 34)
+                << index;
+            EXPECT_EQ(dialog.installation.selectedModel, index);
         });
     }
     sim::ui::Close(D);
@@ -408,10 +411,10 @@ TEST_F(InstallDialogTest, InstallTakesTheFirstPortOfEachRowsType) {
     InstallDialog dialog;
     WaitForReady();
     sim::ui::Call(D, [&] {
-        dialog.serialPorts = {"COM3:", "COM4:"};
-        dialog.usbPorts = {"USB002", "USB001"};
-        dialog.parallelPorts = {"LPT2:", "LPT1:"};
-        dialog.tcpipPorts = {"IP_10.0.0.5", "IP_10.0.0.6"};
+        dialog.installation.serialPorts = {"COM3:", "COM4:"};
+        dialog.installation.usbPorts = {"USB002", "USB001"};
+        dialog.installation.parallelPorts = {"LPT2:", "LPT1:"};
+        dialog.installation.tcpipPorts = {"IP_10.0.0.5", "IP_10.0.0.6"};
     });
     sim::ui::SelectCombo(D, IDC_DRIVER_COMBO, 35);
     const char* const expected[] = {"COM3:", "USB002", "LPT2:", "IP_10.0.0.5"};
@@ -419,8 +422,8 @@ TEST_F(InstallDialogTest, InstallTakesTheFirstPortOfEachRowsType) {
         sim::ui::SelectListRow(D, IDC_PORT_TYPES, row);
         sim::ui::Click(D, IDC_INSTALL);
         sim::ui::Call(D, [&dialog, &expected, row] {
-            EXPECT_EQ(dialog.portType, row);
-            EXPECT_EQ(dialog.portName, expected[row]) << row;
+            EXPECT_EQ(dialog.installation.portType, row);
+            EXPECT_EQ(dialog.installation.portName, expected[row]) << row;
             EXPECT_TRUE(InstallEnabled());
         });
     }

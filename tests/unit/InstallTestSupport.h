@@ -10,6 +10,15 @@
 
 #include "app/InstallDialog.h"
 #include "catalog/ModelTables.h"
+#include "install/InstallLabelPrinter.h"
+#include "install/InstallReceiptPrinter.h"
+#include "install/RestartService.h"
+#include "install/SetPrinterPortRegistry.h"
+#include "ports/ChooseParallelPort.h"
+#include "ports/ChooseTcpipPort.h"
+#include "ports/EnumeratePorts.h"
+#include "ports/SelectUsbPort.h"
+#include "ports/SerialDetection.h"
 #include "res/resource.h"
 #include "tests/unit/SimFixture.h"
 

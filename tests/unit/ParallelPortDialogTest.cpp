@@ -104,8 +104,8 @@ class ChooseParallelPortTest : public SimTest {
     porttest::CountingDialog main;
 
     int Choose(const Names& listed, const std::function<void()>& script = {}) {
-        return porttest::RunChoice(main, &InstallDialog::ChooseParallelPort,
-                                   &InstallDialog::parallelPorts, listed, script);
+        return porttest::RunChoice(main, &ports::ChooseParallelPort,
+                                   &install::Installation::parallelPorts, listed, script);
     }
 };
 
@@ -114,7 +114,7 @@ TEST_F(ChooseParallelPortTest, WithoutAParallelPortSaysSoAndCancels) {
     const int result = Choose({});
 
     EXPECT_EQ(result, 0xCCCC);
-    EXPECT_EQ(ports::PortIndexOf(result, main.parallelPorts), -1);
+    EXPECT_EQ(ports::PortIndexOf(result, main.installation.parallelPorts), -1);
     EXPECT_EQ(sim::ui::TimesShown(P), 0);
     const auto boxes = sim::ui::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
@@ -127,7 +127,7 @@ TEST_F(ChooseParallelPortTest, WithoutAParallelPortSaysSoAndCancels) {
 TEST_F(ChooseParallelPortTest, TheOnlyParallelPortIsTakenWithoutDialogOrEnumeration) {
     EXPECT_EQ(Choose({"LPT7:"}), 0x1200);
     EXPECT_EQ(sim::CallCount("EnumPortsA") - main.enumerationsBefore, 0);
-    EXPECT_EQ(main.parallelPorts, (Names{"LPT7:"}));
+    EXPECT_EQ(main.installation.parallelPorts, (Names{"LPT7:"}));
     EXPECT_EQ(sim::ui::TimesShown(P), 0);
     EXPECT_TRUE(sim::ui::MessageBoxes().empty());
 }
@@ -144,8 +144,8 @@ TEST_F(ChooseParallelPortTest, SeveralPortsRunTheDialogThenEnumerateAgain) {
     EXPECT_EQ(sim::ui::TimesShown(P), 1);
     EXPECT_EQ(result, 0x1201);            // the dialog's row, unchanged
     EXPECT_EQ(main.chosenPort, "LPT3:");  // the row's name, though not a parallel entry
-    EXPECT_EQ(main.parallelPorts, (Names{"LPT1:", "LPT2:"}));
-    EXPECT_EQ(main.tcpipPorts, (Names{"LPT3:"}));
+    EXPECT_EQ(main.installation.parallelPorts, (Names{"LPT1:", "LPT2:"}));
+    EXPECT_EQ(main.installation.tcpipPorts, (Names{"LPT3:"}));
 }
 
 TEST_F(ChooseParallelPortTest, ClosingTheDialogGivesTheCancelCode) {

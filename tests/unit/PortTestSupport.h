@@ -7,7 +7,16 @@
 #include <vector>
 
 #include "app/InstallDialog.h"
+#include "install/InstallLabelPrinter.h"
+#include "install/InstallReceiptPrinter.h"
+#include "install/RestartService.h"
+#include "install/SetPrinterPortRegistry.h"
 #include "platform/sim/SimSpooler.h"
+#include "ports/ChooseParallelPort.h"
+#include "ports/ChooseTcpipPort.h"
+#include "ports/EnumeratePorts.h"
+#include "ports/SelectUsbPort.h"
+#include "ports/SerialDetection.h"
 #include "res/resource.h"
 #include "tests/unit/SimFixture.h"
 
@@ -54,17 +63,19 @@ inline void InMainDialog(InstallDialog& dialog, const std::function<void()>& bod
 
 // Runs a port choice of the main dialog (ChooseParallelPort, ChooseTcpipPort) on its thread,
 // with `listed` as the port list that the choice looks at first; `nested` as above.
-inline int RunChoice(CountingDialog& dialog, int (InstallDialog::*choose)(std::string&),
-                     std::vector<std::string> InstallDialog::*list,
+using Choice = int (*)(install::Installation&, install::Frontend&, std::string&);
+
+inline int RunChoice(CountingDialog& dialog, Choice choose,
+                     std::vector<std::string> install::Installation::*list,
                      const std::vector<std::string>& listed,
                      const std::function<void()>& nested = {}) {
     int result = -1;
     InMainDialog(
         dialog,
         [&] {
-            dialog.*list = listed;
+            dialog.installation.*list = listed;
             dialog.enumerationsBefore = sim::CallCount("EnumPortsA");
-            result = (dialog.*choose)(dialog.chosenPort);
+            result = choose(dialog.installation, dialog, dialog.chosenPort);
         },
         nested);
     return result;

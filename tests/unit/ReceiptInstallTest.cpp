@@ -112,15 +112,15 @@ TEST_F(ReceiptInstallTest, TheDependentFilesListEndsWithTheModuleOfTheModelsGrou
                                             dir + "stdnames.GPD", dir + c.module}));
     }
     RecordingDialog dialog;
-    dialog.receiptGroup1Size = catalog::kReceiptGroupSizes[0];
-    dialog.receiptGroup2Size = catalog::kReceiptGroupSizes[1];
-    dialog.receiptGroup3Size = catalog::kReceiptGroupSizes[2];
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 0, "TR-210 Series"), 0);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 19, "ZR90 Series"), 1);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 20, "ZR90Q Series"), 2);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 21, "ZR100 Series"), 1);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 22, "TR-510 Series"), 3);
-    EXPECT_EQ(install::ReceiptModuleRow(dialog, 29, "TR-730M Mobile"), 4);
+    dialog.installation.receiptGroup1Size = catalog::kReceiptGroupSizes[0];
+    dialog.installation.receiptGroup2Size = catalog::kReceiptGroupSizes[1];
+    dialog.installation.receiptGroup3Size = catalog::kReceiptGroupSizes[2];
+    EXPECT_EQ(install::ReceiptModuleRow(dialog.installation, 0, "TR-210 Series"), 0);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog.installation, 19, "ZR90 Series"), 1);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog.installation, 20, "ZR90Q Series"), 2);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog.installation, 21, "ZR100 Series"), 1);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog.installation, 22, "TR-510 Series"), 3);
+    EXPECT_EQ(install::ReceiptModuleRow(dialog.installation, 29, "TR-730M Mobile"), 4);
 }
 
 TEST_F(ReceiptInstallTest, SixtyFourBitWindowsAsksBothDirectoriesAndUsesTheX64One) {

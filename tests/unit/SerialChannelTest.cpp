@@ -25,9 +25,9 @@ struct Received {
 
 // The owner window: records every message of the channel's range; `onMessage` runs in the
 // handler, on the window's thread.
-class Owner : public ui::Dialog {
+class Owner : public ui::Dialog, public WindowSerialOwner {
   public:
-    Owner() : ui::Dialog(W) {}
+    Owner() : ui::Dialog(W), WindowSerialOwner(static_cast<ui::Dialog&>(*this)) {}
     std::vector<Received> received;
 
     // The received-byte messages only (each comm event also gives 1032, EV_RXFLAG being in the

@@ -112,13 +112,14 @@ class SerialDetectionTest : public SimTest {
         porttest::InMainDialog(
             dialog,
             [&dialog, ports, model, before] {
-                dialog.serialPorts = ports;
-                dialog.selectedModel = model;
+                dialog.installation.serialPorts = ports;
+                dialog.installation.selectedModel = model;
                 dialog.SetDlgItemTextA(IDC_PRINTER_NAME, kPrinter);
+                dialog.installation.printerName = kPrinter;
                 if (before) {
                     before();
                 }
-                dialog.DetectSerialPort();
+                ports::StartSerialDetection(dialog.installation, dialog);
             },
             script);
     }
@@ -173,7 +174,7 @@ TEST_F(SerialDetectionTest, TwoPortsWithThePrinterOnTheSecond) {
     EXPECT_EQ(PortOf(kPrinter), "COM2:");
     EXPECT_EQ(PortsValue("COM2:"), "19200,n,8,1");
     EXPECT_EQ(PortsValue("COM1:"), "9600,n,8,1");  // as the machine had it
-    EXPECT_EQ(dialog.baudRate, 19200);
+    EXPECT_EQ(dialog.installation.baudRate, 19200);
     const auto com1 = dialog.TimeOf("Checking COM1:");
     const auto com2 = dialog.TimeOf("Checking COM2:");
     const auto found = dialog.TimeOf("The available printer port:  COM2:");
@@ -537,7 +538,7 @@ TEST_F(SerialDetectionTest, AnEarlierReplyDoesNotCountForTheNextProbe) {
     SearchDialog dialog;
     Detect(
         dialog, {"COM1:", "COM2:"}, [] { AnswerYes(2); }, 0,
-        [&dialog] { dialog.serialResponseSeen = 1; });
+        [&dialog] { dialog.installation.serialResponseSeen = 1; });
     EXPECT_EQ(PortOf(kPrinter), "COM2:");
     EXPECT_EQ(PortsValue("COM2:"), "19200,n,8,1");
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/InstallDialog.h"
+#include "app/InstallLog.h"
 #include "app/Repair.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimSpooler.h"
@@ -85,19 +86,74 @@ TEST_F(JournalTest, AReplayThatFailsKeepsTheJournal) {
     }
 }
 
+// A journal is replayed only from a key none but SYSTEM and Administrators may change: a
+// standard user could otherwise point any printer at a port (or file) of their choice.
+TEST_F(JournalTest, AJournalOthersMayChangeIsNotReplayed) {
+    const std::string user = "S-1-5-21-1004336348-1177238915-682003330-1001";
+    const sys::Dword all = sys::key::AllAccess;
+    const struct {
+        const char* what;
+        sys::KeySecurity security;
+        bool replayed;
+    } cases[] = {
+        {"as made",
+         {sys::sid::Administrators,
+          false,
+          {{sys::sid::System, all}, {sys::sid::Administrators, all}}},
+         true},
+        {"owned by SYSTEM, users read",
+         {sys::sid::System, false, {{sys::sid::System, all}, {sys::sid::Users, sys::key::Read}}},
+         true},
+        {"owned by a user", {user, false, {{sys::sid::Administrators, all}}}, false},
+        {"users set values", {sys::sid::Administrators, false, {{sys::sid::Users, 0x2}}}, false},
+        {"a user may rewrite its access list",
+         {sys::sid::Administrators, false, {{user, 0x40000}}},
+         false},
+        {"everyone generic write",
+         {sys::sid::Administrators, false, {{"S-1-1-0", 0x40000000}}},
+         false},
+        {"an entry of another kind", {sys::sid::Administrators, false, {{"?", 0xFFFFFFFF}}}, false},
+        {"no access list", {sys::sid::Administrators, true, {}}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::Reset();
+        AddPrinter("Shop", "COM4:");
+        sim::registry::SetString("HKLM", kControl + "Shop", "Port", "LPT1:");
+        ASSERT_TRUE(journal::Record({{"Shop", "COM4:"}}));
+        sim::registry::SetKeySecurity("HKLM", journal::kKey, c.security);
+        int restarts = 0;
+        const auto replayed = journal::Replay([&] { return ++restarts, true; });
+        EXPECT_EQ(replayed.refused, !c.replayed);
+        EXPECT_EQ(restarts, c.replayed ? 1 : 0);
+        EXPECT_EQ(PortOf("Shop"), c.replayed ? "COM4:" : "LPT1:");
+        if (!c.replayed) {
+            EXPECT_NE(journal::ReplayStatus(replayed).find("was not used"), std::string::npos);
+        }
+    }
+}
+
 TEST_F(JournalTest, RepairExitCodes) {
-    EXPECT_EQ(RepairSerialPorts(), kRepaired);  // nothing to do
+    InstallLog log;
+    EXPECT_EQ(RunRepair(log), kRepaired);  // nothing to do
     AddPrinter("Shop", "COM4:");
     sim::registry::SetString("HKLM", kControl + "Shop", "Port", "LPT1:");
     ASSERT_TRUE(journal::Record({{"Shop", "COM4:"}}));
     sim::service::SetDisabled("Spooler", true);
     sim::service::SetState("Spooler", sim::service::State::Stopped);
-    EXPECT_EQ(RepairSerialPorts(), kRepairFailed);
+    EXPECT_EQ(RunRepair(log), kRepairFailed);
     sim::service::SetDisabled("Spooler", false);
-    EXPECT_EQ(RepairSerialPorts(), kRepaired);
+    EXPECT_EQ(RunRepair(log), kRepaired);
     EXPECT_EQ(PortOf("Shop"), "COM4:");
     EXPECT_EQ(sim::service::GetState("Spooler"), sim::service::State::Running);
     EXPECT_TRUE(journal::Read().empty());
+    // A journal in a key users may write is not used, and the technician is told.
+    sim::registry::SetString("HKLM", kControl + "Shop", "Port", "LPT1:");
+    ASSERT_TRUE(journal::Record({{"Shop", "COM4:"}}));
+    sim::registry::SetKeySecurity("HKLM", journal::kKey,
+                                  {sys::sid::Administrators, false, {{sys::sid::Users, 0x2}}});
+    EXPECT_EQ(RunRepair(log), kRepairFailed);
+    EXPECT_EQ(PortOf("Shop"), "LPT1:");
 }
 
 // The window's start after a killed search: the printer is on its port in its key and in the

@@ -133,7 +133,8 @@ TEST_F(SetPrinterPortRegistryTest, TheDialogShowsTheApplicationsBoxForEachFailed
     sim::FailCall("RegSetValueExA", sys::err::AccessDenied, 2);
     sim::ui::AnswerMessageBox("Failed to read Registry", ui::id::Ok, 2);
     porttest::CountingDialog dialog;
-    porttest::InMainDialog(dialog, [&] { dialog.SetPrinterPortRegistry(kPrinter, "USB002"); });
+    porttest::InMainDialog(dialog,
+                           [&] { install::SetPrinterPortRegistry(dialog, kPrinter, "USB002"); });
     const auto boxes = sim::ui::MessageBoxes();
     ASSERT_EQ(boxes.size(), 2u);
     for (const auto& box : boxes) {

@@ -269,8 +269,8 @@ class ChooseTcpipPortTest : public SimTest {
     porttest::CountingDialog main;
 
     int Choose(const Names& listed, const std::function<void()>& script = {}) {
-        return porttest::RunChoice(main, &InstallDialog::ChooseTcpipPort,
-                                   &InstallDialog::tcpipPorts, listed, script);
+        return porttest::RunChoice(main, &ports::ChooseTcpipPort,
+                                   &install::Installation::tcpipPorts, listed, script);
     }
 };
 
@@ -280,8 +280,8 @@ TEST_F(ChooseTcpipPortTest, WithoutATcpipPortTheWizardAddsOneWithNoDialog) {
     EXPECT_EQ(result, 0xAAAA);
     EXPECT_EQ(sim::spooler::AddPortDialogsShown(), 1);
     EXPECT_EQ(sim::ui::TimesShown(T), 0);
-    EXPECT_EQ(main.tcpipPorts, (Names{"IP_10.0.0.9"}));
-    EXPECT_EQ(ports::PortIndexOf(result, main.tcpipPorts), 0);
+    EXPECT_EQ(main.installation.tcpipPorts, (Names{"IP_10.0.0.9"}));
+    EXPECT_EQ(ports::PortIndexOf(result, main.installation.tcpipPorts), 0);
 }
 
 TEST_F(ChooseTcpipPortTest, ACancelledWizardGivesTheCancelCodeAfterARefresh) {
@@ -289,7 +289,7 @@ TEST_F(ChooseTcpipPortTest, ACancelledWizardGivesTheCancelCodeAfterARefresh) {
     AddPort("LPT1:", "Local Port");
     EXPECT_EQ(Choose({}), 0xCCCC);
     EXPECT_EQ(sim::ui::TimesShown(T), 0);
-    EXPECT_EQ(main.parallelPorts, (Names{"LPT1:"}));  // enumerated again all the same
+    EXPECT_EQ(main.installation.parallelPorts, (Names{"LPT1:"}));  // enumerated again all the same
     EXPECT_TRUE(sim::ui::MessageBoxes().empty());
 }
 
@@ -303,13 +303,13 @@ TEST_F(ChooseTcpipPortTest, WithPortsTheDialogsResultComesBackUnchangedAfterARef
     });
     EXPECT_EQ(sim::ui::TimesShown(T), 1);
     EXPECT_EQ(result, 0x1202);
-    EXPECT_EQ(main.tcpipPorts, (Names{"IP_1", "IP_2", "IP_3"}));
-    EXPECT_EQ(ports::PortIndexOf(result, main.tcpipPorts), 2);
+    EXPECT_EQ(main.installation.tcpipPorts, (Names{"IP_1", "IP_2", "IP_3"}));
+    EXPECT_EQ(ports::PortIndexOf(result, main.installation.tcpipPorts), 2);
 }
 
 TEST_F(ChooseTcpipPortTest, EscapeInTheDialogComesBackAsTwo) {
     AddTcpipPort("IP_1");
     const int result = Choose({"IP_1"}, [] { sim::ui::PressEscape(T); });
     EXPECT_EQ(result, 2);
-    EXPECT_EQ(ports::PortIndexOf(result, main.tcpipPorts), -1);
+    EXPECT_EQ(ports::PortIndexOf(result, main.installation.tcpipPorts), -1);
 }

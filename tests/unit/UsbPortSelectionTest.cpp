@@ -45,9 +45,10 @@ class UsbPortSelectionTest : public SimTest {
     void Select(RecordingDialog& dialog, const std::vector<std::string>& candidates) {
         porttest::InMainDialog(dialog, [&] {
             dialog.SetDlgItemTextA(IDC_PRINTER_NAME, kPrinter);
-            dialog.usbPorts = candidates;
+            dialog.installation.printerName = kPrinter;
+            dialog.installation.usbPorts = candidates;
             const auto before = sim::ui::Control(D, IDC_PROGRESS)->positions.size();
-            dialog.SelectUsbPort();
+            ports::SelectUsbPort(dialog.installation, dialog);
             progress = ProgressFrom(before);
         });
         EXPECT_EQ(sim::registry::OpenKeyCount(), 0) << "a key was left open";

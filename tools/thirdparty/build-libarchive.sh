@@ -85,9 +85,13 @@ ensure_deb_src() {
     apt-get update >>"$log" 2>&1 || fail "apt-get update"
 }
 
+# One apt at a time: set-up builds both triplets side by side.
+exec 9>"${TMPDIR:-/tmp}/thermal-setup-apt.lock"
+flock 9
 ensure_deb_src
 (cd "$work" && apt-get source --only-source "libarchive=$arch_ver" "xz-utils=$xz_ver") >>"$log" 2>&1 ||
     fail "apt-get source"
+flock -u 9
 
 staging=$prefix.partial
 rm -rf "$staging"
@@ -100,7 +104,7 @@ xz_src=$(find "$work" -maxdepth 1 -type d -name 'xz-utils-*' | head -n1)
         --disable-xz --disable-xzdec --disable-lzmadec --disable-lzmainfo --disable-lzma-links \
         --disable-scripts --disable-doc --disable-nls --enable-threads=win95 \
         CC="$triplet-gcc-posix"
-    make -j2 -C src/liblzma
+    make -j"$(nproc)" -C src/liblzma
     make -C src/liblzma install
 ) >>"$log" 2>&1 || fail "xz build"
 
@@ -116,19 +120,17 @@ cmake -S "$arch_src" -B "$work/libarchive-build" -G Ninja \
     -DENABLE_TEST=OFF -DENABLE_TAR=OFF -DENABLE_CPIO=OFF -DENABLE_CAT=OFF -DENABLE_OPENSSL=OFF \
     -DENABLE_LIBXML2=OFF -DENABLE_EXPAT=OFF -DENABLE_LZ4=OFF -DENABLE_ZSTD=OFF -DENABLE_CNG=OFF \
     -DENABLE_ACL=OFF -DENABLE_ICONV=OFF -DENABLE_BZip2=OFF -DENABLE_LZO=OFF -DENABLE_LIBB2=OFF \
-    -DENABLE_MBEDTLS=OFF -DENABLE_NETTLE=OFF -DENABLE_XATTR=OFF -DENABLE_INSTALL=ON \
+    -DENABLE_MBEDTLS=OFF -DENABLE_NETTLE=OFF -DENABLE_XATTR=OFF -DENABLE_INSTALL=OFF \
     -DCMAKE_CROSSCOMPILING_EMULATOR=/bin/false \
     >>"$log" 2>&1 || fail "libarchive configure"
-cmake --build "$work/libarchive-build" -j2 >>"$log" 2>&1 || fail "libarchive build"
-cmake --install "$work/libarchive-build" >>"$log" 2>&1 || fail "libarchive install"
-
-# One name for the static archive whatever the upstream target is called.
-if [[ ! -f "$staging/lib/libarchive.a" ]]; then
-    static=$(find "$staging/lib" "$work/libarchive-build" -name 'libarchive_static.a' | head -n1)
-    [[ -n "$static" ]] || fail "no static libarchive produced"
-    cp "$static" "$staging/lib/libarchive.a"
-fi
-rm -f "$staging/lib/libarchive_static.a"
+# Only the static library our archiver links: not the DLL upstream builds beside it (half the
+# compile), no tools, no tests.
+cmake --build "$work/libarchive-build" -j"$(nproc)" --target archive_static >>"$log" 2>&1 ||
+    fail "libarchive build"
+static=$(find "$work/libarchive-build" -name 'libarchive_static.a' -o -name 'libarchive.a' | head -n1)
+[[ -n "$static" ]] || fail "no static libarchive produced"
+cp "$static" "$staging/lib/libarchive.a"
+cp "$arch_src/libarchive/archive.h" "$arch_src/libarchive/archive_entry.h" "$staging/include/"
 cp "$zlib" "$staging/lib/libz.a"
 rm -rf "$staging/bin" "$staging/share" "$staging/lib/pkgconfig" "$staging/lib"/*.la \
     "$staging/lib"/*.dll.a
