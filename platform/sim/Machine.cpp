@@ -97,19 +97,38 @@ void Reset() {
 }
 
 namespace {
+// Files the installer left read-only still go with the tree.
+void RemoveDrive(const std::string& root) {
+    std::error_code ec;
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
+    for (auto& p : fs::recursive_directory_iterator(root, ec)) {
+        if (!p.is_symlink()) {
+            fs::permissions(p.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
+    }
+    fs::remove_all(root, ec);
+}
+
+// The last drive goes with the process (constructed after the machine, so gone before it).
+struct DriveAtExit {
+    ~DriveAtExit() {
+        if (!M().root.empty()) {
+            RemoveDrive(M().root);
+        }
+    }
+};
+
 void ResetMachine() {
+    static const DriveAtExit atExit;
     std::lock_guard lock(M().mu);
     if (!M().root.empty()) {
-        std::error_code ec;
-        fs::permissions(M().root, fs::perms::owner_all, fs::perm_options::add, ec);
-        for (auto& p : fs::recursive_directory_iterator(M().root, ec)) {
-            if (!p.is_symlink()) {
-                fs::permissions(p.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-            }
-        }
-        fs::remove_all(M().root, ec);
+        RemoveDrive(M().root);
     }
-    std::string pattern = (fs::temp_directory_path() / "simdrive-XXXXXX").string();
+    // In memory where the machine has it: sweeps reset and refill the drive hundreds of times.
+    std::error_code ec;
+    const fs::path parent =
+        fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+    std::string pattern = (parent / "simdrive-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create the simulated drive");
     }
@@ -260,16 +279,10 @@ void WriteDrive(const fs::path& root, const std::vector<DriveEntry>& drive) {
     }
 }
 
-// Files the installer left read-only still go with the tree.
+// What a reset put on the drive, before the kept drive goes in its place.
 void ClearDrive(const fs::path& root) {
-    std::error_code ec;
-    for (auto& item : fs::recursive_directory_iterator(root, ec)) {
-        if (!item.is_symlink()) {
-            fs::permissions(item.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        }
-    }
-    for (auto& item : fs::directory_iterator(root, ec)) {
-        fs::remove_all(item.path(), ec);
+    for (const auto& item : fs::directory_iterator(root)) {
+        fs::remove_all(item.path());
     }
 }
 
