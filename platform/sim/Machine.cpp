@@ -119,6 +119,8 @@ struct DriveAtExit {
 };
 
 void ResetMachine() {
+    // The machine first: made before the remover, it is destroyed after it.
+    M();
     static const DriveAtExit atExit;
     std::lock_guard lock(M().mu);
     if (!M().root.empty()) {
