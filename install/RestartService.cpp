@@ -80,7 +80,11 @@ bool RestartService(const std::string& serviceName, int mode,
 
     // An unknown state is not acted on: a stop could not be known to be followed by a start.
     bool reached = known;
-    const bool stopped = status.dwCurrentState == sys::svc::Stopped;
+    // A run killed during a restart leaves the service stopping or starting: nobody else sees
+    // it through, so here both count as stopped and the start waits (1056 while pending).
+    const sys::Dword state = status.dwCurrentState;
+    const bool stopped = state == sys::svc::Stopped || state == sys::svc::StopPending ||
+                         (mode == kStartOnly && state == sys::svc::StartPending);
     if (known && (stopped || mode != kStartOnly)) {
         // One handle for the stop and the start.
         sys::ScHandle control(

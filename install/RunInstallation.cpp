@@ -15,6 +15,7 @@
 #include "install/RestartService.h"
 #include "platform/Files.h"
 #include "ports/EnumeratePorts.h"
+#include "ports/SerialJournal.h"
 
 namespace install {
 namespace {
@@ -83,6 +84,9 @@ bool ResolveModel(Installation& state, Frontend& front, catalog::ArchiveExtracto
 
 void Prepare(Installation& state, Frontend& front, catalog::ArchiveExtractor& archiver,
              const std::atomic<bool>& stop) {
+    // First of all: a run killed during a serial search left other printers on the free port.
+    const std::string replayed = ports::journal::ReplayStatus(
+        ports::journal::Replay([&front] { return RestartService(front, "Spooler", 0); }));
     RestartService(front, "Spooler", kStartOnly);
     // Once stopped, what is left is skipped: nothing would show its results.
     for (auto step : {&ReadPorts, &UnpackDriverPackage, &ListDrivers, &ShowSystem}) {
@@ -90,6 +94,15 @@ void Prepare(Installation& state, Frontend& front, catalog::ArchiveExtractor& ar
             break;
         }
         step(state, front, archiver);
+    }
+    // Last, so that the system's line does not hide it; the status line is logged too.
+    if (replayed.empty()) {
+        return;
+    }
+    if (stop) {
+        front.Log(replayed);
+    } else {
+        front.ShowStatus(replayed);
     }
 }
 

@@ -13,8 +13,9 @@ namespace install {
 // The package's name, looked for in the program's own folder, never the current directory.
 inline constexpr const char* kPackageName = "DriverData.Drv";
 
-// Starts the spooler, reads the ports, unpacks the package, lists the drivers and shows the
-// system. Once `stop` is set, what is left is skipped.
+// Gives back the ports a killed serial search left moved, starts the spooler, reads the ports,
+// unpacks the package, lists the drivers and shows the system. Once `stop` is set, what is left
+// is skipped.
 void Prepare(Installation& state, Frontend& front, catalog::ArchiveExtractor& archiver,
              const std::atomic<bool>& stop);
 

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/Owned.h"
 #include "platform/Types.h"
@@ -23,6 +25,7 @@ constexpr Dword EnumerateSubKeys = 0x0008;
 constexpr Dword Read = 0x20019;
 constexpr Dword Write = 0x20006;
 constexpr Dword AllAccess = 0xF003F;
+constexpr Dword ReadControl = 0x20000;  // READ_CONTROL: the key's owner and access list
 }  // namespace key
 
 namespace reg {
@@ -54,6 +57,37 @@ Dword RegSetValueExA(KeyHandle key, const char* valueName, Dword reserved, Dword
 Dword RegEnumValueA(KeyHandle key, Dword index, char* valueName, Dword* valueNameSize,
                     Dword* reserved, Dword* type, std::uint8_t* data, Dword* dataSize);
 Dword RegCloseKey(KeyHandle key);
+
+// The access list of the keys the installer makes for itself: full control for SYSTEM and
+// Administrators, nothing for anyone else; protected, so nothing is inherited; owned by
+// Administrators.
+inline constexpr const char* kAdminsOnlyKeySddl = "O:BAD:P(A;;KA;;;SY)(A;;KA;;;BA)";
+// RegCreateKeyExA of a non-volatile key with that access list. A key that already exists keeps
+// its own, as RegCreateKeyExA leaves it.
+Dword RegCreateProtectedKeyA(KeyHandle key, const char* subKey, Dword access, KeyHandle* result,
+                             Dword* disposition);
+
+namespace sid {
+inline constexpr const char* System = "S-1-5-18";
+inline constexpr const char* Administrators = "S-1-5-32-544";
+inline constexpr const char* Users = "S-1-5-32-545";
+}  // namespace sid
+
+// A key's owner and the entries of its access list that allow rights on the key itself, SIDs in
+// their "S-1-..." form. Entries for subkeys alone and deny entries are left out, so reading the
+// allowed ones alone can only find more who may change the key, never fewer; an allowing entry
+// of another kind is given as the SID "?" with every right.
+struct KeySecurity {
+    struct Allowed {
+        std::string sid;
+        Dword rights = 0;
+    };
+    std::string owner;
+    bool noAccessList = false;  // a NULL access list: everyone may do anything
+    std::vector<Allowed> allowed;
+};
+// RegGetKeySecurity for the owner and the access list; the key must be open with READ_CONTROL.
+Dword RegGetKeySecurity(KeyHandle key, KeySecurity& security);
 
 // An open key closed when it goes out of scope.
 using RegKey = Owned<&RegCloseKey>;

@@ -22,6 +22,7 @@
 #include "platform/Spooler.h"
 #include "ports/PortEnumeration.h"
 #include "ports/PortResult.h"
+#include "ports/SerialJournal.h"
 #include "ports/SerialPromptDialog.h"
 #include "res/resource.h"
 
@@ -36,8 +37,6 @@ constexpr std::uint8_t kReceiptProbe[] = {0x10, 0x04, 0x01};
 constexpr std::uint8_t kLabelProbe[] = {0x1B, 0x21, 0x3F};
 const char* const kPortsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 const char* const kFreePort = "LPT1:";
-const char* const kControlPrinters = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
-constexpr sys::Dword kPortValueSize = 256;
 
 // Sets a flag for the length of a step, so a timer fired inside it cannot start another.
 class StepScope {
@@ -93,27 +92,17 @@ void ForEachOtherComPrinter(Installation& state, F f) {
 
 void FreeSerialPorts(Installation& state, Frontend& front) {
     state.serialSearch.portsFreed = true;
+    std::vector<journal::Moved> moved;
+    ForEachOtherComPrinter(state, [&](const std::string& name, const std::string& port) {
+        moved.push_back({name, port});
+    });
+    // A journal that cannot be written leaves the search as it was before there was one.
+    if (!moved.empty()) {
+        journal::Record(moved);
+    }
     ForEachOtherComPrinter(state, [&](const std::string& name, const std::string&) {
         install::SetPrinterPortRegistry(front, name, kFreePort);
     });
-}
-
-// The port the spooler will read for a printer at its next start.
-std::string RegistryPortOf(const std::string& printerName) {
-    const std::string subKey = kControlPrinters + printerName;
-    sys::RegKey key;
-    if (sys::RegOpenKeyExA(sys::HkeyLocalMachine(), subKey.c_str(), 0, sys::key::QueryValue,
-                           key.Receive()) != sys::err::Success) {
-        return {};
-    }
-    char port[kPortValueSize] = {};
-    sys::Dword size = sizeof port - 1;
-    sys::Dword type = 0;
-    if (sys::RegQueryValueExA(key.Get(), "Port", nullptr, &type,
-                              reinterpret_cast<std::uint8_t*>(port), &size) != sys::err::Success) {
-        return {};
-    }
-    return std::string(port, strnlen(port, size));
 }
 
 // The box for a printer left on the free port; the user gives it its port back by hand.
@@ -133,7 +122,8 @@ bool RestoreSerialPorts(Installation& state, Frontend& front) {
         // A key that will not open is passed over in silence by the write: a moved printer
         // whose key does not read back its port (or cannot be read) would stay on LPT1:
         // unseen, so the user is told which port to give it back.
-        if (freed && strcasecmp(RegistryPortOf(name).c_str(), port.c_str()) != 0) {
+        if (freed &&
+            strcasecmp(journal::RegistryPort(name).value_or("").c_str(), port.c_str()) != 0) {
             NameUnrestored(front, name, port);
         }
     });
@@ -143,8 +133,12 @@ bool RestoreSerialPorts(Installation& state, Frontend& front) {
 // The ports written back take effect when the spooler starts again. A restart that fails is
 // tried once more; when that fails too, the printers still on the free port are named.
 void RestartAfterRestore(Installation& state, Frontend& front, bool moved) {
-    if (install::RestartService(front, "Spooler", 0) || !moved ||
-        install::RestartService(front, "Spooler", 0)) {
+    const bool restarted = install::RestartService(front, "Spooler", 0) ||
+                           (moved && install::RestartService(front, "Spooler", 0));
+    if (restarted && moved) {
+        journal::ClearIfRestored();
+    }
+    if (restarted || !moved) {
         return;
     }
     ForEachOtherComPrinter(state, [&](const std::string& name, const std::string& port) {

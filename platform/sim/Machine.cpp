@@ -7,7 +7,13 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/sim/Blocking.h"
@@ -105,19 +111,40 @@ void Reset() {
 }
 
 namespace {
+// Files the installer left read-only still go with the tree.
+void RemoveDrive(const std::string& root) {
+    std::error_code ec;
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
+    for (auto& p : fs::recursive_directory_iterator(root, ec)) {
+        if (!p.is_symlink()) {
+            fs::permissions(p.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
+    }
+    fs::remove_all(root, ec);
+}
+
+// The last drive goes with the process (constructed after the machine, so gone before it).
+struct DriveAtExit {
+    ~DriveAtExit() {
+        if (!M().root.empty()) {
+            RemoveDrive(M().root);
+        }
+    }
+};
+
 void ResetMachine() {
+    // The machine first: made before the remover, it is destroyed after it.
+    M();
+    static const DriveAtExit atExit;
     std::lock_guard lock(M().mu);
     if (!M().root.empty()) {
-        std::error_code ec;
-        fs::permissions(M().root, fs::perms::owner_all, fs::perm_options::add, ec);
-        for (auto& p : fs::recursive_directory_iterator(M().root, ec)) {
-            if (!p.is_symlink()) {
-                fs::permissions(p.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-            }
-        }
-        fs::remove_all(M().root, ec);
+        RemoveDrive(M().root);
     }
-    std::string pattern = (fs::temp_directory_path() / "simdrive-XXXXXX").string();
+    // In memory where the machine has it: sweeps reset and refill the drive hundreds of times.
+    std::error_code ec;
+    const fs::path parent =
+        fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+    std::string pattern = (parent / "simdrive-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create the simulated drive");
     }
@@ -209,6 +236,96 @@ int InjectedCount(const std::string& call) {
     return it == M().injected.end() ? 0 : it->second;
 }
 
+namespace {
+
+// One entry of drive C, kept in memory: a copy on disk cost more than the runs it served.
+struct DriveEntry {
+    fs::path path;  // relative to the drive's root
+    fs::file_type type = fs::file_type::none;
+    std::string data;  // a file's bytes, or a link's target
+    fs::perms perms = fs::perms::none;
+};
+
+// The state a killed process leaves, taken as its crash point's call begins.
+struct Snapshot {
+    std::function<void()> registry;
+    std::function<void()> spooler;
+    std::function<void()> services;
+    std::vector<DriveEntry> drive;
+    sys::Dword clock = 0;
+};
+
+struct Crash {
+    std::mutex mu;
+    std::vector<int> points;  // ascending call numbers still ahead
+    int calls = 0;            // calls counted since the points were set
+    std::map<int, Snapshot> taken;
+};
+
+Crash& C() {
+    static Crash crash;
+    return crash;
+}
+
+std::vector<DriveEntry> ReadDrive(const fs::path& root) {
+    std::vector<DriveEntry> drive;
+    for (const auto& item : fs::recursive_directory_iterator(root)) {
+        DriveEntry entry{item.path().lexically_relative(root),
+                         item.symlink_status().type(),
+                         {},
+                         item.symlink_status().permissions()};
+        if (entry.type == fs::file_type::symlink) {
+            entry.data = fs::read_symlink(item.path()).string();
+        } else if (entry.type == fs::file_type::regular) {
+            std::ifstream in(item.path(), std::ios::binary);
+            entry.data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        drive.push_back(std::move(entry));
+    }
+    return drive;
+}
+
+// Parents come before their children, as they were listed; rights go on last, deepest first,
+// so that a folder left read-only does not refuse what goes into it.
+void WriteDrive(const fs::path& root, const std::vector<DriveEntry>& drive) {
+    for (const auto& entry : drive) {
+        const fs::path at = root / entry.path;
+        if (entry.type == fs::file_type::directory) {
+            fs::create_directory(at);
+        } else if (entry.type == fs::file_type::symlink) {
+            fs::create_symlink(entry.data, at);
+        } else if (entry.type == fs::file_type::regular) {
+            std::ofstream(at, std::ios::binary)
+                .write(entry.data.data(), static_cast<std::streamsize>(entry.data.size()));
+        }
+    }
+    for (auto it = drive.rbegin(); it != drive.rend(); ++it) {
+        if (it->type != fs::file_type::symlink) {
+            fs::permissions(root / it->path, it->perms);
+        }
+    }
+}
+
+// What a reset put on the drive, before the kept drive goes in its place.
+void ClearDrive(const fs::path& root) {
+    for (const auto& item : fs::directory_iterator(root)) {
+        fs::remove_all(item.path());
+    }
+}
+
+fs::path DriveRoot() {
+    std::lock_guard lock(M().mu);
+    return M().root;
+}
+
+// Under the crash lock: every other thread waits at its next call, as if stopped with this one.
+Snapshot TakeSnapshot() {
+    return {detail::SaveRegistry(), detail::SaveSpooler(), detail::SaveServices(),
+            ReadDrive(DriveRoot()), M().clock.load()};
+}
+
+}  // namespace
+
 void CountCall(const char* call) {
     std::function<void()> hook;
     {
@@ -220,9 +337,65 @@ void CountCall(const char* call) {
             M().hooks.erase(it);
         }
     }
+    {
+        std::lock_guard crash(C().mu);
+        if (!C().points.empty()) {
+            ++C().calls;
+            if (C().points.front() == C().calls) {
+                C().taken.emplace(C().calls, TakeSnapshot());
+                C().points.erase(C().points.begin());
+            }
+        }
+    }
     if (hook) {
         hook();
     }
+}
+
+void SetCrashPoints(std::vector<int> calls) {
+    std::sort(calls.begin(), calls.end());
+    calls.erase(std::unique(calls.begin(), calls.end()), calls.end());
+    std::lock_guard lock(C().mu);
+    C().points = std::move(calls);
+    C().calls = 0;
+    C().taken.clear();
+}
+
+std::vector<int> CrashPointsReached() {
+    std::lock_guard lock(C().mu);
+    std::vector<int> reached;
+    for (const auto& [call, snapshot] : C().taken) {
+        reached.push_back(call);
+    }
+    return reached;
+}
+
+bool RestoreCrashSnapshot(int call) {
+    Snapshot saved;
+    {
+        std::lock_guard lock(C().mu);
+        C().points.clear();  // the second start is not a run to take snapshots of
+        const auto it = C().taken.find(call);
+        if (it == C().taken.end()) {
+            return false;
+        }
+        saved = it->second;
+    }
+    Reset();
+    const fs::path root = DriveRoot();
+    M().clock = saved.clock;
+    ClearDrive(root);
+    WriteDrive(root, saved.drive);
+    saved.registry();
+    saved.spooler();
+    saved.services();
+    return true;
+}
+
+void DropCrashSnapshots() {
+    std::lock_guard lock(C().mu);
+    C().points.clear();
+    C().taken.clear();
 }
 
 void SetVersion(sys::Dword platformId, sys::Dword major, sys::Dword minor, sys::Dword build) {

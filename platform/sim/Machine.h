@@ -56,6 +56,11 @@ void ResetRegistry();
 void ResetServices();
 void ResetSerial();
 
+// Each part's persistent state copied now; the function puts it back into a machine just reset.
+std::function<void()> SaveRegistry();
+std::function<void()> SaveSpooler();
+std::function<void()> SaveServices();
+
 // The serial model's next due time (a device's reply, a read's timeout), and its delivery of
 // what is due at `now`; sim::Advance and sys::Sleep stop at each due time on their way.
 std::optional<sys::Dword> NextSerialDue();

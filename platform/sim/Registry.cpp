@@ -43,6 +43,12 @@ struct Key {
     std::map<std::string, std::shared_ptr<Key>> children;              // by lower-case name
     std::vector<std::pair<std::string, sim::registry::Value>> values;  // in creation order
     sys::Dword allowed = sys::key::AllAccess;
+    // As Windows gives HKLM\SOFTWARE: owned by SYSTEM, only it and Administrators may change it.
+    sys::KeySecurity security{sys::sid::System,
+                              false,
+                              {{sys::sid::System, sys::key::AllAccess},
+                               {sys::sid::Administrators, sys::key::AllAccess},
+                               {sys::sid::Users, sys::key::Read}}};
     bool isVolatile = false;
     bool deleted = false;
 
@@ -126,6 +132,8 @@ std::shared_ptr<Key> AddChild(const std::shared_ptr<Key>& parent, const std::str
     auto child = std::make_shared<Key>();
     child->name = name;
     child->allowed = parent->allowed;  // as an inherited security descriptor
+    child->security = parent->security;
+    child->security.owner = sys::sid::Administrators;  // an elevated creator's default owner
     child->isVolatile = isVolatile;
     parent->children[Lower(name)] = child;
     return child;
@@ -268,6 +276,31 @@ void ResetRegistry() {
     ResetSecurity();
 }
 
+namespace {
+std::shared_ptr<Key> Clone(const std::shared_ptr<Key>& key) {
+    auto copy = std::make_shared<Key>(*key);
+    for (auto& [name, child] : copy->children) {
+        child = Clone(child);
+    }
+    return copy;
+}
+}  // namespace
+
+std::function<void()> SaveRegistry() {
+    std::map<std::uintptr_t, std::shared_ptr<Key>> roots;
+    {
+        std::lock_guard lock(R().mu);
+        for (const auto& [handle, root] : R().roots) {
+            roots[handle] = Clone(root);
+        }
+    }
+    return [roots] {
+        std::lock_guard lock(R().mu);
+        for (const auto& [handle, root] : roots) {
+            R().roots[handle] = Clone(root);
+        }
+    };
+}
 }  // namespace sim::detail
 
 namespace sys {
@@ -318,9 +351,9 @@ Dword RegOpenKeyExA(KeyHandle key, const char* subKey, Dword /*options*/, Dword 
     return err::Success;
 }
 
-Dword RegCreateKeyExA(KeyHandle key, const char* subKey, Dword /*reserved*/, char* /*className*/,
-                      Dword options, Dword access, const SECURITY_ATTRIBUTES* /*security*/,
-                      KeyHandle* result, Dword* disposition) {
+// RegCreateKeyExA; the keys it makes get `own` as their security when it is given.
+Dword CreateKey(KeyHandle key, const char* subKey, Dword options, Dword access,
+                const KeySecurity* own, KeyHandle* result, Dword* disposition) {
     if (auto code = Injected("RegCreateKeyExA")) {
         if (result != nullptr) {
             *result = nullptr;
@@ -357,6 +390,9 @@ Dword RegCreateKeyExA(KeyHandle key, const char* subKey, Dword /*reserved*/, cha
             return err::ChildMustBeVolatile;  // 1021: a volatile key holds volatile keys only
         }
         target = AddChild(target, part, wantVolatile);
+        if (own != nullptr) {
+            target->security = *own;
+        }
         created = true;
     }
     const Dword granted = MapAccess(access, target->allowed);
@@ -367,6 +403,34 @@ Dword RegCreateKeyExA(KeyHandle key, const char* subKey, Dword /*reserved*/, cha
     if (disposition != nullptr) {
         *disposition = created ? reg::CreatedNewKey : reg::OpenedExistingKey;
     }
+    return err::Success;
+}
+
+Dword RegCreateKeyExA(KeyHandle key, const char* subKey, Dword /*reserved*/, char* /*className*/,
+                      Dword options, Dword access, const SECURITY_ATTRIBUTES* /*security*/,
+                      KeyHandle* result, Dword* disposition) {
+    return CreateKey(key, subKey, options, access, nullptr, result, disposition);
+}
+
+Dword RegCreateProtectedKeyA(KeyHandle key, const char* subKey, Dword access, KeyHandle* result,
+                             Dword* disposition) {
+    const KeySecurity adminsOnly{
+        sid::Administrators,
+        false,
+        {{sid::System, key::AllAccess}, {sid::Administrators, key::AllAccess}}};
+    return CreateKey(key, subKey, reg::OptionNonVolatile, access, &adminsOnly, result, disposition);
+}
+
+Dword RegGetKeySecurity(KeyHandle key, KeySecurity& security) {
+    if (auto code = Injected("RegGetKeySecurity")) {
+        return *code;
+    }
+    std::lock_guard lock(R().mu);
+    OpenKey open;
+    if (Dword code = Use(key, key::ReadControl, open); code != err::Success) {
+        return code;
+    }
+    security = open.key->security;
     return err::Success;
 }
 
@@ -520,6 +584,42 @@ Dword RegCreateKeyExA(KeyHandle key, const char* subKey, Dword reserved, char* c
     return code;
 }
 
+Dword RegCreateProtectedKeyA(KeyHandle key, const char* subKey, Dword access, KeyHandle* result,
+                             Dword* disposition) {
+    // The Win32 call it makes, with the access list asked for in place of its descriptor.
+    tr::Call trace("RegCreateKeyExA", [&] {
+        return tr::Args(tr::H(tr::Kind::Key, key), tr::Q(subKey), "null",
+                        tr::Hex(reg::OptionNonVolatile), tr::Hex(access),
+                        tr::Q(kAdminsOnlyKeySddl));
+    });
+    const Dword code =
+        trace.Code(untraced::RegCreateProtectedKeyA(key, subKey, access, result, disposition));
+    if (code == err::Success) {
+        tr::Name(tr::Kind::Key, *result,
+                 [&] { return tr::H(tr::Kind::Key, key) + "\\" + (subKey ? subKey : ""); });
+        trace.Out([=] { return disposition ? "disposition=" + std::to_string(*disposition) : ""; });
+    }
+    return code;
+}
+
+Dword RegGetKeySecurity(KeyHandle key, KeySecurity& security) {
+    tr::Call trace("RegGetKeySecurity", [&] { return tr::H(tr::Kind::Key, key); });
+    const Dword code = trace.Code(untraced::RegGetKeySecurity(key, security));
+    if (code == err::Success) {
+        trace.Out([&security] {
+            std::string text = "owner=" + security.owner + " allowed=";
+            if (security.noAccessList) {
+                text += "everyone";
+            }
+            for (const auto& entry : security.allowed) {
+                text += (text.back() == '=' ? "" : ",") + entry.sid + ":" + tr::Hex(entry.rights);
+            }
+            return text;
+        });
+    }
+    return code;
+}
+
 Dword RegQueryValueExA(KeyHandle key, const char* valueName, Dword* reserved, Dword* type,
                        std::uint8_t* data, Dword* dataSize) {
     tr::Call trace("RegQueryValueExA", [&] {
@@ -594,6 +694,17 @@ bool KeyExists(const std::string& root, const std::string& path) {
 void SetKeyAccess(const std::string& root, const std::string& path, sys::Dword allowed) {
     std::lock_guard lock(R().mu);
     ExistingKey(root, path)->allowed = allowed;
+}
+
+void SetKeySecurity(const std::string& root, const std::string& path,
+                    const sys::KeySecurity& security) {
+    std::lock_guard lock(R().mu);
+    ExistingKey(root, path)->security = security;
+}
+
+sys::KeySecurity GetKeySecurity(const std::string& root, const std::string& path) {
+    std::lock_guard lock(R().mu);
+    return ExistingKey(root, path)->security;
 }
 
 void SetVolatile(const std::string& root, const std::string& path, bool isVolatile) {

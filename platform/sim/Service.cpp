@@ -208,6 +208,14 @@ void ResetServices() {
     S().services["spooler"] = spooler;
 }
 
+std::function<void()> SaveServices() {
+    std::lock_guard lock(S().mu);
+    auto services = S().services;
+    return [services] {
+        std::lock_guard lock(S().mu);
+        S().services = services;
+    };
+}
 }  // namespace sim::detail
 
 namespace sys {

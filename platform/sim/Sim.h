@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/Library.h"
 #include "platform/SystemInfo.h"
@@ -45,6 +46,16 @@ void CountCall(const char* call);
 // Every call made since Reset with its count; how many injected failures of a call took effect.
 std::map<std::string, int> CallCounts();
 int InjectedCount(const std::string& call);
+
+// A process killed at a call: the machine's persistent state (registry, drive C, spooler,
+// services, clock) is copied as each of the given calls (counted from now, 1 the next) begins,
+// before it acts; the run goes on untouched. RestoreCrashSnapshot resets the machine and puts
+// the state copied at `call` back, as the next start of the program finds it; false when no
+// run reached that call. One run serves many crash points.
+void SetCrashPoints(std::vector<int> calls);
+std::vector<int> CrashPointsReached();
+bool RestoreCrashSnapshot(int call);
+void DropCrashSnapshots();
 
 // Thrown by a fake export to stand for a structured exception (an access violation) raised
 // inside an outside component; CallGuarded catches it.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Registry.h"
 #include "platform/Types.h"
 
 namespace sim::registry {
@@ -36,6 +37,13 @@ bool KeyExists(const std::string& root, const std::string& path);
 // A key made by RegCreateKeyExA takes its parent's allowed rights; making one needs
 // KEY_CREATE_SUB_KEY in the parent's.
 void SetKeyAccess(const std::string& root, const std::string& path, sys::Dword allowed);
+// A key's owner and access list (RegGetKeySecurity). Reset() gives every key what Windows gives
+// HKLM\SOFTWARE (owner SYSTEM; SYSTEM and Administrators full control, Users read); a key made
+// without an access list takes its parent's, owned by Administrators (the elevated creator), and
+// one made by RegCreateProtectedKeyA gets sys::kAdminsOnlyKeySddl.
+void SetKeySecurity(const std::string& root, const std::string& path,
+                    const sys::KeySecurity& security);
+sys::KeySecurity GetKeySecurity(const std::string& root, const std::string& path);
 // Keys start non-volatile, as on Windows (Wine keeps HKEY_CURRENT_CONFIG volatile: 1021).
 void SetVolatile(const std::string& root, const std::string& path, bool isVolatile);
 

@@ -332,6 +332,31 @@ void ServiceStarted(const std::string& service) {
     }
 }
 
+std::function<void()> SaveSpooler() {
+    std::lock_guard lock(S().mu);
+    auto ports = S().ports;
+    auto monitors = S().monitors;
+    auto drivers = S().drivers;
+    auto online = S().onlinePorts;
+    std::vector<sim::spooler::Printer> printers;
+    for (const auto& printer : S().printers) {
+        if (!printer->deleted) {
+            printers.push_back(printer->record);
+            printers.back().openHandles = 0;  // the process that held them is gone
+        }
+    }
+    return [=] {
+        std::lock_guard lock(S().mu);
+        S().ports = ports;
+        S().monitors = monitors;
+        S().drivers = drivers;
+        S().onlinePorts = online;
+        S().printers.clear();
+        for (const auto& record : printers) {
+            S().printers.push_back(std::make_shared<PrinterObject>(PrinterObject{record, false}));
+        }
+    };
+}
 }  // namespace sim::detail
 
 namespace sim::spooler {

@@ -1,7 +1,10 @@
 // Win32 back end of the registry calls: advapi32 with our Win32-shaped records.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <sddl.h>
 
 #include <cstddef>
+#include <vector>
 
 #include "platform/Registry.h"
 
@@ -20,7 +23,7 @@ static_assert(key::QueryValue == KEY_QUERY_VALUE && key::SetValue == KEY_SET_VAL
 static_assert(reg::Sz == REG_SZ && reg::Binary == REG_BINARY && reg::Dword32 == REG_DWORD &&
               reg::OptionNonVolatile == REG_OPTION_NON_VOLATILE &&
               reg::OptionVolatile == REG_OPTION_VOLATILE &&
-              reg::CreatedNewKey == REG_CREATED_NEW_KEY &&
+              reg::CreatedNewKey == REG_CREATED_NEW_KEY && key::ReadControl == READ_CONTROL &&
               reg::OpenedExistingKey == REG_OPENED_EXISTING_KEY);
 
 namespace {
@@ -77,6 +80,78 @@ Dword RegEnumValueA(KeyHandle key, Dword index, char* valueName, Dword* valueNam
 
 Dword RegCloseKey(KeyHandle key) {
     return ::RegCloseKey(H(key));
+}
+
+Dword RegCreateProtectedKeyA(KeyHandle key, const char* subKey, Dword access, KeyHandle* result,
+                             Dword* disposition) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdminsOnlyKeySddl, SDDL_REVISION_1,
+                                                                &descriptor, nullptr)) {
+        return ::GetLastError();
+    }
+    ::SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const LONG code =
+        ::RegCreateKeyExA(H(key), subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access, &attributes,
+                          PH(result), reinterpret_cast<DWORD*>(disposition));
+    ::LocalFree(descriptor);
+    return static_cast<Dword>(code);
+}
+
+namespace {
+std::string SidText(PSID sid) {
+    char* text = nullptr;
+    if (sid == nullptr || !::ConvertSidToStringSidA(sid, &text)) {
+        return "?";
+    }
+    std::string result(text);
+    ::LocalFree(text);
+    return result;
+}
+}  // namespace
+
+Dword RegGetKeySecurity(KeyHandle key, KeySecurity& security) {
+    const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD size = 0;
+    LONG code = ::RegGetKeySecurity(H(key), wanted, nullptr, &size);
+    if (code != ERROR_INSUFFICIENT_BUFFER) {
+        return code == ERROR_SUCCESS ? ERROR_INVALID_DATA : static_cast<Dword>(code);
+    }
+    std::vector<BYTE> buffer(size);
+    code = ::RegGetKeySecurity(H(key), wanted, buffer.data(), &size);
+    if (code != ERROR_SUCCESS) {
+        return static_cast<Dword>(code);
+    }
+    PSECURITY_DESCRIPTOR descriptor = buffer.data();
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    BOOL present = FALSE;
+    PACL acl = nullptr;
+    if (!::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
+        !::GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted)) {
+        return ::GetLastError();
+    }
+    security = {};
+    security.owner = SidText(owner);
+    security.noAccessList = !present || acl == nullptr;
+    for (DWORD i = 0; !security.noAccessList && i < acl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!::GetAce(acl, i, &entry)) {
+            return ::GetLastError();
+        }
+        const auto* header = static_cast<const ACE_HEADER*>(entry);
+        if ((header->AceFlags & INHERIT_ONLY_ACE) != 0 ||
+            header->AceType == ACCESS_DENIED_ACE_TYPE || header->AceType == SYSTEM_AUDIT_ACE_TYPE ||
+            header->AceType == SYSTEM_MANDATORY_LABEL_ACE_TYPE) {
+            continue;
+        }
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) {
+            security.allowed.push_back({"?", 0xFFFFFFFF});
+            continue;
+        }
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+        security.allowed.push_back({SidText(&allowed->SidStart), allowed->Mask});
+    }
+    return ERROR_SUCCESS;
 }
 
 }  // namespace sys

@@ -13,6 +13,7 @@
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimSerial.h"
 #include "ports/SerialDetection.h"
+#include "ports/SerialJournal.h"
 #include "ports/SerialPromptDialog.h"
 #include "tests/unit/PortTestSupport.h"
 
@@ -443,6 +444,7 @@ TEST_F(SerialDetectionTest, OtherPrintersOnComPortsAreMovedAndRestored) {
         }
         std::optional<std::string> during;
         std::optional<std::string> ownDuring;
+        std::vector<ports::journal::Moved> journaled;
         SearchDialog dialog;
         Detect(dialog, {"COM1:", "COM2:", "COM3:"}, [&] {
             sim::ui::Click(P, IDC_PROMPT_YES);
@@ -450,11 +452,17 @@ TEST_F(SerialDetectionTest, OtherPrintersOnComPortsAreMovedAndRestored) {
             sim::ui::Call(D, [&] {
                 during = PortOf(kOther);
                 ownDuring = PortOf(kPrinter);
+                journaled = ports::journal::Read();
             });
             sim::ui::AdvanceClock(D, 2000);
         });
         EXPECT_EQ(during, "LPT1:");
         EXPECT_EQ(ownDuring, "COM1:");
+        // While moved, the other printer is in the journal; once restored, nothing is.
+        ASSERT_EQ(journaled.size(), 1u);
+        EXPECT_EQ(journaled[0].printer, kOther);
+        EXPECT_EQ(journaled[0].port, "COM4:");
+        EXPECT_TRUE(ports::journal::Read().empty());
         EXPECT_EQ(PortOf(kOther), "COM4:");
         EXPECT_EQ(PortOf("Office"), "LPT2:");
         EXPECT_EQ(PortOf(kPrinter), found ? "COM3:" : "COM1:");
