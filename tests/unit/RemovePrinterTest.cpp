@@ -174,6 +174,20 @@ TEST_F(RemovePrinterTest, ASecondPrinterKeepsTheSharedDriverAndMonitor) {
     }
 }
 
+TEST_F(RemovePrinterTest, AnotherLabelDriverKeepsTheMonitor) {
+    Start();
+    const std::string otherModel(catalog::LabelDriverName(1));
+    Install(kLabelDriver, "Label");
+    Install(otherModel, "Other label");
+    EXPECT_EQ(Remove("Label"), install::kRemoved);
+    EXPECT_FALSE(HasDriver(kLabelDriver));
+    EXPECT_TRUE(HasMonitor()) << "the other label driver names it";
+    EXPECT_TRUE(Exists(kMonitorModule));
+    EXPECT_EQ(Remove("Other label"), install::kRemoved);
+    EXPECT_FALSE(HasMonitor());
+    EXPECT_FALSE(Exists(kMonitorModule));
+}
+
 TEST_F(RemovePrinterTest, InstalledRemovedAndInstalledAgainEndsAsTheFirstInstallation) {
     Start();
     for (const Kind& kind : kKinds) {
