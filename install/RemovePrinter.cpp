@@ -194,7 +194,17 @@ class Remover {
             Removed("the driver " + driver);
             return;
         }
-        const sys::Dword error = sys::GetLastError();
+        sys::Dword error = sys::GetLastError();
+        // Wine refuses every delete flag with 87 (ERROR_INVALID_PARAMETER): there the driver
+        // goes without its files.
+        if (error == sys::err::InvalidParameter) {
+            log_("DeletePrinterDriverExA refused to delete the files (87); the driver alone");
+            if (sys::DeletePrinterDriverExA(nullptr, environment, driver.c_str(), 0, 0) == 1) {
+                Removed("the driver " + driver);
+                return;
+            }
+            error = sys::GetLastError();
+        }
         if (error == sys::err::UnknownPrinterDriver) {
             log_("The driver " + driver + " was not installed for " + environment);
             return;

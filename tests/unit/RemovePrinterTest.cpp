@@ -231,6 +231,8 @@ std::vector<Refusal> Refusals() {
          "SetPrinterA purge failed: 5"},
         {"DeletePrinterDriverExA", 5, 1, install::kNotAllRemoved, false, true, true, 0,
          "Could not remove the driver " + kLabelDriver + " (DeletePrinterDriverExA): error 5"},
+        {"DeletePrinterDriverExA", 87, 1, install::kRemoved, false, false, false, 0,
+         "DeletePrinterDriverExA refused to delete the files (87); the driver alone"},
         {"DeleteMonitorA", 5, 1, install::kNotAllRemoved, false, false, true, 0,
          "Could not remove Advanced Language Monitor (DeleteMonitorA): error 5"},
         // The module still loaded: one spooler restart frees it.
