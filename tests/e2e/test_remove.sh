@@ -22,8 +22,8 @@ e2e_installer_setup win32 "$FLOW_SPOOLQ"
 run=$E2E_RUN
 module=$E2E_DRIVE_C/windows/system32/qlvMONNT.dll
 
-# install <model> <printer>: one installation through the window on LPT1:, ended by &Finish.
-install() {
+# install_printer <model> <printer>: one installation through the window on LPT1:, ended by &Finish.
+install_printer() {
     local model=$1 printer=$2 log
     log=$E2E_WORK/install-$(tr -c 'A-Za-z0-9' _ <<<"$printer").log
     flow_start "$run" "$log"
@@ -61,9 +61,9 @@ has_printer() { test -n "$(e2e_field "$1" printer 2 "$2")"; }
 has_driver() { test -n "$(e2e_field "$1" driver 2 "$2")"; }
 has_monitor() { test -n "$(e2e_field "$1" monitor 2 "$MONITOR")"; }
 
-install "$RECEIPT_MODEL" "$RECEIPT_1" &&
-    install "$RECEIPT_MODEL" "$RECEIPT_2" &&
-    install "$LABEL_MODEL" "$LABEL" || e2e_give_up "the installations did not finish"
+install_printer "$RECEIPT_MODEL" "$RECEIPT_1" &&
+    install_printer "$RECEIPT_MODEL" "$RECEIPT_2" &&
+    install_printer "$LABEL_MODEL" "$LABEL" || e2e_give_up "the installations did not finish"
 
 s=$E2E_WORK/installed.txt
 state "$s"
