@@ -123,6 +123,17 @@ const Option kOptions[] = {
          line.logPath = value;
          return std::string();
      }},
+    {"/repair", false,
+     [](CommandLine& line, const std::string&) {
+         line.repair = true;
+         return std::string();
+     }},
+    {"/remove", true,
+     [](CommandLine& line, const std::string& value) {
+         line.remove = true;
+         line.removeName = value;
+         return std::string();
+     }},
 };
 
 const Option* Find(const std::string& name) {
@@ -137,6 +148,18 @@ bool Given(const std::vector<std::string>& seen, const char* option) {
 
 // What the options ask together, once each has been read: the error, or empty.
 std::string Settle(const CommandLine& line, const std::vector<std::string>& seen) {
+    if (line.repair && line.remove) {
+        return "/repair and /remove are two actions: give one.";
+    }
+    if (line.repair || line.remove) {
+        const char* action = line.repair ? "/repair" : "/remove";
+        const bool other = std::any_of(seen.begin(), seen.end(), [&](const std::string& o) {
+            return o != action && o != "/log" && (line.repair || o != "/quiet");
+        });
+        return other ? std::string(action) +
+                           (line.repair ? " takes only /log." : " takes only /quiet and /log.")
+                     : std::string();
+    }
     const bool installOption =
         std::any_of(seen.begin(), seen.end(), [](const std::string& o) { return o != "/log"; });
     if (!line.quiet && installOption) {
@@ -206,6 +229,8 @@ const char* UsageText() {
            "DriverInstaller.exe /quiet /model \"DISPLAY NAME\" /port usb|serial|PORT\r\n"
            "                    [/name \"PRINTER NAME\"] [/baud N] [/default yes|no] [/log "
            "FILE]\r\n"
+           "DriverInstaller.exe /remove \"PRINTER NAME\" [/quiet] [/log FILE]\r\n"
+           "DriverInstaller.exe /repair [/log FILE]\r\n"
            "\r\n"
            "  /quiet    install without any window, from the options that follow\r\n"
            "  /model    the driver's display name, as in the driver list (required)\r\n"
@@ -215,7 +240,10 @@ const char* UsageText() {
            "            57600 or 115200 (default 19200)\r\n"
            "  /default  yes or no: make it the default printer (default yes)\r\n"
            "  /log      the log file (default %TEMP%\\ThermalDriverSetup.log)\r\n"
+           "  /remove   removes the printer, and its driver and monitor when nothing else uses "
+           "them\r\n"
+           "  /repair   gives printers a killed serial search left on LPT1: their ports back\r\n"
            "\r\n"
-           "Exit codes: 0 installed, 87 bad command line, 1602 given up, 1603 failed,\r\n"
-           "1618 another installation is running.\r\n";
+           "Exit codes: 0 installed (removed, repaired), 87 bad command line, 1602 given up,\r\n"
+           "1603 failed, 1605 no such printer (/remove), 1618 another installation is running.\r\n";
 }

@@ -1,4 +1,5 @@
-// The program's command line: none for the window, or /quiet with the unattended options.
+// The program's command line: none for the window, /quiet with the unattended options, or one of
+// the other actions (/repair, /remove).
 #pragma once
 
 #include <string>
@@ -8,6 +9,9 @@
 
 struct CommandLine {
     bool quiet = false;
+    bool repair = false;  // only the replay of a journal a killed run left
+    bool remove = false;  // removes `removeName` instead of installing
+    std::string removeName;
     std::string logPath;  // empty: the default log
     unattended::Options options;
     // Why the line is not accepted (the usage follows it); empty when it is. "/?" gives the

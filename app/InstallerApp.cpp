@@ -4,6 +4,8 @@
 #include "app/CommandLine.h"
 #include "app/InstallDialog.h"
 #include "app/InstallLog.h"
+#include "app/Remove.h"
+#include "app/Repair.h"
 #include "install/SingleInstance.h"
 #include "platform/Console.h"
 
@@ -56,6 +58,20 @@ int RunInstaller(const std::string& arguments) {
         sys::WriteConsoleText(UsageText());
         log.Line("Result: " + std::to_string(unattended::kBadCommandLine));
         return unattended::kBadCommandLine;
+    }
+    // Both move printers an open installer may be working on: one at a time with it.
+    if (line.repair || line.remove) {
+        install::SingleInstance instance;
+        int result = unattended::kAnotherRunning;
+        if (!instance.Claim() ||
+            (!instance.HoldsFiles() && !instance.WaitForFiles(install::kCloseWait))) {
+            log.Line("Another installation is running");
+        } else {
+            result = line.repair ? RunRepair(log)
+                                 : uninstall::RunRemove(line.removeName, line.quiet, log);
+        }
+        log.Line("Result: " + std::to_string(result));
+        return result;
     }
     if (!line.quiet) {
         InstallerApp app(&log);

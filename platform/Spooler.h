@@ -80,12 +80,21 @@ constexpr Dword PrinterControlPurge = 3;       // PRINTER_CONTROL_PURGE
 constexpr Dword CopyAllFiles = 0x4;            // APD_COPY_ALL_FILES
 constexpr Dword EnumLocal = 0x2;               // PRINTER_ENUM_LOCAL
 constexpr Dword EnumConnections = 0x4;         // PRINTER_ENUM_CONNECTIONS
+constexpr Dword DeleteUnusedFiles = 0x1;       // DPD_DELETE_UNUSED_FILES
+constexpr Dword DeleteSpecificVersion = 0x2;   // DPD_DELETE_SPECIFIC_VERSION
+constexpr Dword DeleteAllFiles = 0x4;          // DPD_DELETE_ALL_FILES
 }  // namespace spool
 
 // BOOL results are int, as Win32's: callers that must see exactly 1 can.
 int GetPrinterDriverDirectoryA(const char* server, const char* environment, Dword level,
                                std::uint8_t* buffer, Dword size, Dword* needed);
 int AddPrinterDriverExA(const char* server, Dword level, const void* info, Dword copyFlags);
+// DeletePrinterDriverExA: `versionFlag` counts only with DeleteSpecificVersion.
+int DeletePrinterDriverExA(const char* server, const char* environment, const char* driverName,
+                           Dword deleteFlags, Dword versionFlag);
+// Levels as EnumPrintersA's; level 3 fills DRIVER_INFO_3 records.
+int EnumPrinterDriversA(const char* server, const char* environment, Dword level,
+                        std::uint8_t* buffer, Dword size, Dword* needed, Dword* returned);
 int AddMonitorA(const char* server, Dword level, const void* info);
 int DeleteMonitorA(const char* server, const char* environment, const char* monitorName);
 PrinterHandle AddPrinterA(const char* server, Dword level, const void* info);  // null: failed

@@ -55,6 +55,7 @@ constexpr Dword InvalidPrinterName = 1801;
 constexpr Dword PrinterAlreadyExists = 1802;
 constexpr Dword InvalidEnvironment = 1805;
 constexpr Dword UnknownPrintMonitor = 3000;
+constexpr Dword PrinterDriverInUse = 3001;
 constexpr Dword PrintMonitorAlreadyInstalled = 3006;
 }  // namespace err
 

@@ -777,4 +777,24 @@ int OpenKeyCount() {
     return static_cast<int>(R().handles.size());
 }
 
+std::string Dump(const std::string& root) {
+    std::lock_guard lock(R().mu);
+    std::string out;
+    const auto walk = [&out](const auto& self, const Key& key, const std::string& path) -> void {
+        out += path + "\n";
+        for (const auto& [name, value] : key.values) {
+            out += "  " + name + " " + std::to_string(value.type) + ":";
+            for (const std::uint8_t byte : value.data) {
+                out += " " + std::to_string(byte);
+            }
+            out += "\n";
+        }
+        for (const auto& [lower, child] : key.children) {
+            self(self, *child, path + "\\" + child->name);
+        }
+    };
+    walk(walk, *RootByName(root), root);
+    return out;
+}
+
 }  // namespace sim::registry

@@ -63,6 +63,8 @@ std::optional<std::string> GetString(const std::string& root, const std::string&
                                      const std::string& name);
 std::vector<std::string> ValueNames(const std::string& root, const std::string& path);
 int OpenKeyCount();  // keys opened and not yet closed (leak check)
+// Every key under a root, by name, with its values: for comparing whole machines.
+std::string Dump(const std::string& root);
 
 }  // namespace sim::registry
 

@@ -581,6 +581,159 @@ int AddPrinterDriverExA(const char* /*server*/, Dword level, const void* info, D
     return 1;
 }
 
+int DeletePrinterDriverExA(const char* /*server*/, const char* environment, const char* driverName,
+                           Dword deleteFlags, Dword versionFlag) {
+    tr::Call trace("DeletePrinterDriverExA", [&] {
+        return tr::Args(tr::Q(environment), tr::Q(driverName), tr::Hex(deleteFlags),
+                        std::to_string(versionFlag));
+    });
+    sim::CountCall("DeletePrinterDriverExA");
+    if (sim::ShouldFail("DeletePrinterDriverExA")) {
+        return 0;
+    }
+    constexpr Dword kKnownFlags =
+        spool::DeleteUnusedFiles | spool::DeleteSpecificVersion | spool::DeleteAllFiles;
+    if ((deleteFlags & ~kKnownFlags) != 0) {
+        return Fail(err::InvalidParameter);
+    }
+    if ((deleteFlags & spool::DeleteAllFiles) != 0) {
+        return Fail(err::CallNotImplemented);  // refusing for a shared file is not modelled
+    }
+    const Environment* found = FindEnvironment(environment ? environment : kCallerEnvironment);
+    if (found == nullptr) {
+        return Fail(err::InvalidEnvironment);
+    }
+    if (Empty(driverName)) {
+        return Fail(err::UnknownPrinterDriver);
+    }
+    const bool native = Same(found->name, NativeEnvironment());
+    std::vector<std::string> unused;
+    {
+        std::lock_guard lock(S().mu);
+        auto& drivers = S().drivers;
+        auto it = std::find_if(drivers.begin(), drivers.end(), [&](const sim::spooler::Driver& d) {
+            return Same(d.name, driverName) && Same(d.environment, found->name) &&
+                   ((deleteFlags & spool::DeleteSpecificVersion) == 0 || d.version == versionFlag);
+        });
+        if (it == drivers.end()) {
+            return Fail(err::UnknownPrinterDriver);
+        }
+        // Printers use the driver of the spooler's own environment; one deleted while a handle
+        // is still open keeps it too (MS-RPRN, RpcDeletePrinterDriverEx: 3001).
+        if (native) {
+            for (const auto& [handle, open] : S().handles) {
+                if (Same(open.printer->record.driver, driverName)) {
+                    return Fail(err::PrinterDriverInUse);
+                }
+            }
+            for (const auto& printer : S().printers) {
+                if (Same(printer->record.driver, driverName)) {
+                    return Fail(err::PrinterDriverInUse);
+                }
+            }
+        }
+        const sim::spooler::Driver gone = *it;
+        drivers.erase(it);
+        if ((deleteFlags & spool::DeleteUnusedFiles) != 0) {
+            std::vector<std::string> files = {gone.driverPath, gone.dataFile, gone.configFile,
+                                              gone.helpFile};
+            files.insert(files.end(), gone.dependentFiles.begin(), gone.dependentFiles.end());
+            for (const auto& file : files) {
+                const bool shared =
+                    std::any_of(drivers.begin(), drivers.end(), [&](const sim::spooler::Driver& d) {
+                        std::vector<std::string> used = {d.driverPath, d.dataFile, d.configFile,
+                                                         d.helpFile};
+                        used.insert(used.end(), d.dependentFiles.begin(), d.dependentFiles.end());
+                        return std::any_of(used.begin(), used.end(),
+                                           [&](const std::string& u) { return Same(u, file); });
+                    });
+                if (!file.empty() && !shared) {
+                    unused.push_back(file);
+                }
+            }
+        }
+    }
+    for (const auto& file : unused) {
+        std::error_code ec;
+        fs::remove(sim::HostPath(file), ec);
+    }
+    return 1;
+}
+
+int EnumPrinterDriversA(const char* /*server*/, const char* environment, Dword level,
+                        std::uint8_t* buffer, Dword size, Dword* needed, Dword* returned) {
+    tr::Call trace("EnumPrinterDriversA", [&] {
+        return tr::Args(tr::Q(environment), std::to_string(level), std::to_string(size));
+    });
+    trace.Out([=] {
+        return returned != nullptr && needed != nullptr
+                   ? "needed=" + std::to_string(*needed) + " returned=" + std::to_string(*returned)
+                   : std::string();
+    });
+    sim::CountCall("EnumPrinterDriversA");
+    if (sim::ShouldFail("EnumPrinterDriversA")) {
+        return 0;
+    }
+    if (!EnumArgumentsValid(buffer, size, needed, returned)) {
+        return 0;
+    }
+    if (level == 1 || level == 2 || level == 4 || level == 5 || level == 6 || level == 8) {
+        return Fail(err::CallNotImplemented);  // Windows levels the model does not fill
+    }
+    if (level != 3) {
+        return Fail(err::InvalidLevel);
+    }
+    const Environment* found = FindEnvironment(environment ? environment : kCallerEnvironment);
+    if (found == nullptr) {
+        return Fail(err::InvalidEnvironment);
+    }
+    std::lock_guard lock(S().mu);
+    std::vector<sim::spooler::Driver> drivers;
+    for (const auto& driver : S().drivers) {
+        if (Same(driver.environment, found->name)) {
+            drivers.push_back(driver);
+        }
+    }
+    EnumBuffer out(sizeof(DRIVER_INFO_3), drivers.size());
+    for (const auto& d : drivers) {
+        for (const std::string* text :
+             {&d.name, &d.environment, &d.driverPath, &d.dataFile, &d.configFile, &d.helpFile,
+              &d.monitorName, &d.defaultDataType}) {
+            out.Measure(*text);
+        }
+        std::string list;
+        for (const auto& file : d.dependentFiles) {
+            list += file + '\0';
+        }
+        out.Measure(list);  // its final NUL ends the list
+    }
+    if (!Fits(size, out.Needed(), needed, returned)) {
+        return 0;
+    }
+    out.Start(buffer);
+    for (std::size_t i = 0; i < drivers.size(); ++i) {
+        const auto& d = drivers[i];
+        DRIVER_INFO_3 record;
+        record.cVersion = d.version;
+        record.pName = out.Put(d.name);
+        record.pEnvironment = out.Put(d.environment);
+        record.pDriverPath = out.Put(d.driverPath);
+        record.pDataFile = out.Put(d.dataFile);
+        record.pConfigFile = out.Put(d.configFile);
+        record.pHelpFile = out.Put(d.helpFile);
+        std::string list;
+        for (const auto& file : d.dependentFiles) {
+            list += file + '\0';
+        }
+        record.pDependentFiles = out.Put(list);
+        record.pMonitorName = out.Put(d.monitorName);
+        record.pDefaultDataType = out.Put(d.defaultDataType);
+        out.Write(i, record);
+    }
+    *returned = static_cast<Dword>(drivers.size());
+    return 1;
+}
+
 int AddMonitorA(const char* /*server*/, Dword level, const void* info) {
     tr::Call trace("AddMonitorA", [&] {
         return tr::Args(std::to_string(level),

@@ -77,6 +77,9 @@ static_assert(sys::spool::PrinterControlPurge == PRINTER_CONTROL_PURGE);
 static_assert(sys::spool::CopyAllFiles == APD_COPY_ALL_FILES);
 static_assert(sys::spool::EnumLocal == PRINTER_ENUM_LOCAL);
 static_assert(sys::spool::EnumConnections == PRINTER_ENUM_CONNECTIONS);
+static_assert(sys::spool::DeleteUnusedFiles == DPD_DELETE_UNUSED_FILES);
+static_assert(sys::spool::DeleteSpecificVersion == DPD_DELETE_SPECIFIC_VERSION);
+static_assert(sys::spool::DeleteAllFiles == DPD_DELETE_ALL_FILES);
 
 // winspool takes non-const string and record pointers it does not write through.
 char* Text(const char* text) {
@@ -127,6 +130,18 @@ int GetPrinterDriverDirectoryA(const char* server, const char* environment, Dwor
 int AddPrinterDriverExA(const char* server, Dword level, const void* info, Dword copyFlags) {
     SYS_WINSPOOL(AddPrinterDriverExA)
     return AddPrinterDriverExAFn(Text(server), level, Bytes(info), copyFlags);
+}
+
+int DeletePrinterDriverExA(const char* server, const char* environment, const char* driverName,
+                           Dword deleteFlags, Dword versionFlag) {
+    return ::DeletePrinterDriverExA(Text(server), Text(environment), Text(driverName), deleteFlags,
+                                    versionFlag);
+}
+
+int EnumPrinterDriversA(const char* server, const char* environment, Dword level,
+                        std::uint8_t* buffer, Dword size, Dword* needed, Dword* returned) {
+    return ::EnumPrinterDriversA(Text(server), Text(environment), level, buffer, size, Out(needed),
+                                 Out(returned));
 }
 
 int AddMonitorA(const char* server, Dword level, const void* info) {

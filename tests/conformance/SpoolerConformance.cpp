@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,37 @@ std::vector<std::string> LocalPrinterNames() {
     return names;
 }
 
+Call EnumDrivers(const char* environment, Dword level, std::uint8_t* buffer, Dword size) {
+    Call call;
+    sys::SetLastError(kMarker);
+    call.result = sys::EnumPrinterDriversA(nullptr, environment, level, buffer, size, &call.needed,
+                                           &call.returned);
+    call.error = sys::GetLastError();
+    return call;
+}
+
+// The names of the drivers of an environment, or nothing when the call failed.
+std::optional<std::vector<std::string>> DriverNames(const char* environment) {
+    Dword needed = 0;
+    Dword returned = 0;
+    sys::EnumPrinterDriversA(nullptr, environment, 3, nullptr, 0, &needed, &returned);
+    std::vector<std::uint8_t> buffer(needed + 1);
+    if (!sys::EnumPrinterDriversA(nullptr, environment, 3, buffer.data(), needed, &needed,
+                                  &returned)) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    for (Dword i = 0; i < returned; ++i) {
+        names.emplace_back(reinterpret_cast<sys::DRIVER_INFO_3*>(buffer.data())[i].pName);
+    }
+    return names;
+}
+
+bool DriverListed(const std::string& driver) {
+    const auto names = DriverNames(kX86);
+    return names && std::find(names->begin(), names->end(), driver) != names->end();
+}
+
 bool Listed(const std::string& printer) {
     for (const auto& name : LocalPrinterNames()) {
         if (name == printer) {
@@ -140,11 +172,16 @@ void ExpectStringsInside(const std::vector<std::uint8_t>& buffer, Dword needed, 
 }
 
 // The DRIVER_INFO_3 of the stub driver, with storage of its own for every string: the files
-// named as the installer names them, with and without a leading backslash.
+// named as the installer names them, with and without a leading backslash, after `stem`.
 struct StubDriverRecord {
     StubDriverRecord(std::string name, std::string environment,
-                     std::string dataFile = "\\CFSTUB.GPD")
-        : name_(std::move(name)), environment_(std::move(environment)), data_(std::move(dataFile)) {
+                     std::string dataFile = "\\CFSTUB.GPD", const std::string& stem = "CFSTUB")
+        : name_(std::move(name)),
+          environment_(std::move(environment)),
+          data_(std::move(dataFile)),
+          driver_("\\" + stem + ".DLL"),
+          config_(stem + "UI.DLL"),
+          help_("\\" + stem + ".HLP") {
         info.cVersion = 3;
         info.pName = name_.data();
         info.pEnvironment = environment_.data();
@@ -159,22 +196,22 @@ struct StubDriverRecord {
     sys::DRIVER_INFO_3 info;
 
   private:
-    std::string name_, environment_, data_, driver_ = "\\CFSTUB.DLL", config_ = "CFSTUBUI.DLL",
-                                            help_ = "\\CFSTUB.HLP", raw_ = "RAW";
+    std::string name_, environment_, data_, driver_, config_, help_, raw_ = "RAW";
 };
 
-// A driver of stub files, installed through the calls for the environments the machine has.
-// The spooler does not load the files (Wine and Windows alike), so any content does.
-void InstallStubDriver(const std::string& name) {
+// A driver of stub files named after `stem`, installed through the calls for the environments
+// the machine has. The spooler does not load the files (Wine and Windows alike), so any content
+// does.
+void InstallStubDriver(const std::string& name, const std::string& stem = "CFSTUB") {
     for (const char* environment : {kX86, kX64}) {
         const std::string directory = DriverDirectory(environment);
         if (directory.empty()) {
             continue;
         }
-        for (const char* file : {"CFSTUB.DLL", "CFSTUBUI.DLL", "CFSTUB.GPD", "CFSTUB.HLP"}) {
-            WriteStub(directory + "\\" + file, "stub");
+        for (const char* suffix : {".DLL", "UI.DLL", ".GPD", ".HLP"}) {
+            WriteStub(directory + "\\" + stem + suffix, "stub");
         }
-        StubDriverRecord record(name, environment);
+        StubDriverRecord record(name, environment, "\\" + stem + ".GPD", stem);
         const int added =
             sys::AddPrinterDriverExA(nullptr, 3, &record.info, sys::spool::CopyAllFiles);
         if (environment == kX86) {  // the 32-bit one must be there; the other where it exists
@@ -505,6 +542,138 @@ TEST_F(SpoolerTest, AddPrinterDriverRefusals) {
             sys::AddPrinterDriverExA(nullptr, c.level, &record.info, sys::spool::CopyAllFiles), 0);
         EXPECT_EQ(sys::GetLastError(), c.error);
     }
+}
+
+TEST_F(SpoolerTest, EnumPrinterDriversSizeQueryExactAndOneShort) {
+    ASSERT_NO_FATAL_FAILURE(InstallStubDriver(kStubDriver));
+    const Call query = EnumDrivers(kX86, 3, nullptr, 0);
+    EXPECT_EQ(query.result, 0);
+    EXPECT_EQ(query.error, sys::err::InsufficientBuffer);
+    ASSERT_GT(query.needed, 0u);
+    ASSERT_NE(query.needed, kMarker);
+    std::vector<std::uint8_t> buffer(query.needed + 16, kFill);
+    const Call exact = EnumDrivers(kX86, 3, buffer.data(), query.needed);
+    EXPECT_EQ(exact.result, 1);
+    ASSERT_GT(exact.returned, 0u);
+    for (Dword i = query.needed; i < buffer.size(); ++i) {
+        ASSERT_EQ(buffer[i], kFill) << "written past the size at " << i;
+    }
+    ExpectStringsInside<sys::DRIVER_INFO_3>(
+        buffer, query.needed, exact.returned,
+        {&sys::DRIVER_INFO_3::pName, &sys::DRIVER_INFO_3::pEnvironment,
+         &sys::DRIVER_INFO_3::pDriverPath, &sys::DRIVER_INFO_3::pDataFile,
+         &sys::DRIVER_INFO_3::pConfigFile});
+    const auto* records = reinterpret_cast<const sys::DRIVER_INFO_3*>(buffer.data());
+    const auto* stub = std::find_if(records, records + exact.returned, [](const auto& r) {
+        return std::string(r.pName) == kStubDriver;
+    });
+    ASSERT_NE(stub, records + exact.returned) << "the stub driver is not listed";
+    EXPECT_EQ(stub->cVersion, 3u);
+    EXPECT_EQ(std::string(stub->pEnvironment), kX86);
+    // The files as the spooler keeps them: full paths in the version directory.
+    EXPECT_TRUE(EndsWithNoCase(stub->pDriverPath, "\\3\\CFSTUB.DLL")) << stub->pDriverPath;
+    EXPECT_TRUE(EndsWithNoCase(stub->pConfigFile, "\\3\\CFSTUBUI.DLL")) << stub->pConfigFile;
+    const Call oneShort = EnumDrivers(kX86, 3, buffer.data(), query.needed - 1);
+    EXPECT_EQ(oneShort.result, 0);
+    EXPECT_EQ(oneShort.error, sys::err::InsufficientBuffer);
+    EXPECT_EQ(oneShort.needed, query.needed);
+}
+
+TEST_F(SpoolerTest, EnumPrinterDriversRefusals) {
+    struct Case {
+        const char* what;
+        const char* environment;
+        Dword level;
+        Dword error;
+    };
+    for (const Case& c :
+         {Case{"unknown environment", "Windows NT bogus", 3, sys::err::InvalidEnvironment},
+          Case{"level 0", kX86, 0, sys::err::InvalidLevel},
+          Case{"level 9", kX86, 9, sys::err::InvalidLevel}}) {
+        SCOPED_TRACE(c.what);
+        const Call call = EnumDrivers(c.environment, c.level, nullptr, 0);
+        EXPECT_EQ(call.result, 0);
+        EXPECT_EQ(call.error, c.error);
+    }
+}
+
+TEST_F(SpoolerTest, DeletePrinterDriverRefusals) {
+    WINE_DIFFERS("DeletePrinterDriverExA of a driver not installed leaves the last error alone");
+    struct Case {
+        const char* what;
+        const char* environment;
+        const char* driver;
+        Dword error;
+    };
+    for (const Case& c : {Case{"unknown environment", "Windows NT bogus", kStubDriver,
+                               sys::err::InvalidEnvironment},
+                          Case{"driver not installed", kX86, "Cf Driver Never Installed",
+                               sys::err::UnknownPrinterDriver}}) {
+        SCOPED_TRACE(c.what);
+        sys::SetLastError(kMarker);
+        EXPECT_EQ(sys::DeletePrinterDriverExA(nullptr, c.environment, c.driver, 0, 0), 0);
+        EXPECT_EQ(sys::GetLastError(), c.error);
+    }
+}
+
+TEST_F(SpoolerTest, DeletedDriverIsNotListedAndItsUnusedFilesGo) {
+    WINE_DIFFERS("DeletePrinterDriverExA refuses every delete flag with 87");
+    ASSERT_NO_FATAL_FAILURE(InstallStubDriver("Cf Deleted Driver", "CFGONE"));
+    ASSERT_TRUE(DriverListed("Cf Deleted Driver"));
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::DeletePrinterDriverExA(nullptr, kX86, "Cf Deleted Driver",
+                                          sys::spool::DeleteUnusedFiles, 0),
+              1)
+        << "error " << sys::GetLastError();
+    EXPECT_FALSE(DriverListed("Cf Deleted Driver"));
+    const std::string version = DriverDirectory(kX86) + "\\3\\";
+    for (const char* file : {"CFGONE.DLL", "CFGONEUI.DLL", "CFGONE.GPD", "CFGONE.HLP"}) {
+        EXPECT_EQ(sys::GetFileAttributesA(version + file), sys::attr::Invalid) << file;
+    }
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::DeletePrinterDriverExA(nullptr, kX86, "Cf Deleted Driver",
+                                          sys::spool::DeleteUnusedFiles, 0),
+              0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::UnknownPrinterDriver);
+}
+
+TEST_F(SpoolerTest, DeletedDriverWithoutFlagsIsNotListed) {
+    ASSERT_NO_FATAL_FAILURE(InstallStubDriver("Cf Plainly Deleted Driver", "CFPLAIN"));
+    ASSERT_TRUE(DriverListed("Cf Plainly Deleted Driver"));
+    EXPECT_EQ(sys::DeletePrinterDriverExA(nullptr, kX86, "Cf Plainly Deleted Driver", 0, 0), 1)
+        << "error " << sys::GetLastError();
+    EXPECT_FALSE(DriverListed("Cf Plainly Deleted Driver"));
+}
+
+TEST_F(SpoolerTest, DeletePrinterDriverKeepsFilesAnotherDriverUses) {
+    WINE_DIFFERS("DeletePrinterDriverExA refuses every delete flag with 87");
+    ASSERT_NO_FATAL_FAILURE(InstallStubDriver("Cf Sharing Driver 1", "CFSHARE"));
+    ASSERT_NO_FATAL_FAILURE(InstallStubDriver("Cf Sharing Driver 2", "CFSHARE"));
+    EXPECT_EQ(sys::DeletePrinterDriverExA(nullptr, kX86, "Cf Sharing Driver 1",
+                                          sys::spool::DeleteUnusedFiles, 0),
+              1)
+        << "error " << sys::GetLastError();
+    EXPECT_TRUE(DriverListed("Cf Sharing Driver 2"));
+    EXPECT_NE(sys::GetFileAttributesA(DriverDirectory(kX86) + "\\3\\CFSHARE.DLL"),
+              sys::attr::Invalid);
+    sys::DeletePrinterDriverExA(nullptr, kX86, "Cf Sharing Driver 2", sys::spool::DeleteUnusedFiles,
+                                0);
+}
+
+TEST_F(SpoolerTest, DeletePrinterDriverOfDriverAPrinterUses) {
+    WINE_DIFFERS("DeletePrinterDriverExA deletes a driver a printer uses");
+    ASSERT_NO_FATAL_FAILURE(InstallStubDriver("Cf Used Driver", "CFUSED"));
+    PrinterRecord record(PrinterName(), FirstPort(), "Cf Used Driver");
+    sys::Printer added(sys::AddPrinterA(nullptr, 2, &record.info));
+    ASSERT_TRUE(added) << "AddPrinterA: error " << sys::GetLastError();
+    added.Close();
+    sys::SetLastError(kMarker);
+    EXPECT_EQ(sys::DeletePrinterDriverExA(nullptr, kX86, "Cf Used Driver", 0, 0), 0);
+    EXPECT_EQ(sys::GetLastError(), sys::err::PrinterDriverInUse);
+    EXPECT_TRUE(DriverListed("Cf Used Driver"));
+    DeletePrinterNamed(PrinterName());
+    EXPECT_EQ(sys::DeletePrinterDriverExA(nullptr, kX86, "Cf Used Driver", 0, 0), 1)
+        << "once the printer is gone: error " << sys::GetLastError();
 }
 
 // --- Printers -------------------------------------------------------------------------------

@@ -94,7 +94,21 @@ const Bad kBad[] = {
     {"/quiet /model M /port LPT1: /default maybe", "yes or no"},
     {"/model M /port LPT1:", "need /quiet"},
     {"/default no", "need /quiet"},
+    {"/remove", "/remove needs a value"},
+    {"/remove Shop /repair", "two actions"},
+    {"/remove Shop /port LPT1:", "/remove takes only /quiet and /log"},
+    {"/repair /quiet", "/repair takes only /log"},
 };
+
+TEST(CommandLineTest, OtherActionsTakeTheirOwnOptions) {
+    const CommandLine remove = ParseCommandLine("/QUIET /Remove \"Shop Receipt\" /log r.log");
+    EXPECT_EQ(remove.error, "");
+    EXPECT_TRUE(remove.remove && remove.quiet && !remove.repair);
+    EXPECT_EQ(remove.removeName, "Shop Receipt");
+    const CommandLine repair = ParseCommandLine("/repair");
+    EXPECT_EQ(repair.error, "");
+    EXPECT_TRUE(repair.repair && !repair.remove);
+}
 
 TEST(CommandLineTest, RefusedLinesSayWhy) {
     EXPECT_EQ(ParseCommandLine("/quiet /colour red /log C:\\bad.log").logPath, "C:\\bad.log");
