@@ -71,8 +71,15 @@ passed_total=0
 failed_total=0
 if ((win32_ok)); then
     runs=()
+    # Written on a machine without 32-bit Wine and never seen passing: run them by hand on one
+    # that has it, then take them off this list.
+    not_yet=(tests/e2e/test_remove.sh tests/e2e/test_repair.sh)
     if ((runs_32bit)); then
         for t in tests/e2e/test_*.sh; do
+            if [[ " ${not_yet[*]} " == *" $t "* ]]; then
+                echo "notice: $t not run: not yet seen passing under 32-bit Wine"
+                continue
+            fi
             [[ -f "$t" ]] && runs+=("$t:build/win32")
         done
     else
