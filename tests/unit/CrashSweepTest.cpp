@@ -21,7 +21,7 @@ using flows::Outcome;
 const std::string kPrintersKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
 // Some 570 crash points, a margin over 500 as call counts vary with timing; CRASH_SWEEP_STRIDE
 // overrides it.
-constexpr int kDefaultStride = 12;
+constexpr int kDefaultStride = 20;
 constexpr int kMinimumPoints = 500;
 constexpr int kMostCalls = 100000;  // beyond any flow's calls: the run says where it ended
 
