@@ -81,10 +81,8 @@ int UnpackConfined(ArchiveExtractor& extractor, const std::string& archivePath) 
     };
     // A killed run leaves its staging folder: removed by handle, never entered through a link,
     // so whoever made or changed it cannot steer the deletion outside it.
-    if (!Free(kStagingDir)) {
-        RemoveTree(kStagingDir);
-    }
-    if (sys::GetFileAttributesA(kStagingDir) != sys::attr::Invalid) {
+    if (!Free(kStagingDir) &&
+        (RemoveTree(kStagingDir), sys::GetFileAttributesA(kStagingDir) != sys::attr::Invalid)) {
         refuse(kStagingDir);
         return kRefused;
     }
