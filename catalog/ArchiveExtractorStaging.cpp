@@ -40,9 +40,18 @@ bool IsPlain(sys::Dword attributes, bool directory) {
            ((attributes & sys::attr::Directory) != 0) == directory;
 }
 
+// A folder none but administrators may change: a killed run's own (it keeps the staging
+// folder's access list), below which no standard user can have put anything since.
+bool AdministratorsOnly(const std::string& path) {
+    sys::ObjectSecurity security;
+    return sys::GetFileSecurityA(path, security) &&
+           sys::OnlyAdministratorsMayChange(security, sys::kFileChangeRights);
+}
+
 // Frees a path before the installer creates it. A link or a file goes itself (a link is never
-// followed); a folder the installer did not make this run is never entered: a standard user may
-// have made it and could swap what lies below it for a junction while it is worked on.
+// followed); a folder goes only when it is a killed run's own. Anyone else's is never entered:
+// a standard user may have made it and could swap what lies below it for a junction while it is
+// worked on.
 bool Free(const std::string& path) {
     const sys::Dword attributes = sys::GetFileAttributesA(path);
     if (attributes == sys::attr::Invalid) {
@@ -52,6 +61,8 @@ bool Free(const std::string& path) {
         sys::RemoveDirectoryA(path);
     } else if ((attributes & sys::attr::Directory) == 0) {
         sys::DeleteFileA(path);
+    } else if (AdministratorsOnly(path)) {
+        RemoveTree(path);
     }
     return sys::GetFileAttributesA(path) == sys::attr::Invalid;
 }

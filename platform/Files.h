@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/ObjectSecurity.h"
 #include "platform/Types.h"
 
 namespace sys {
@@ -51,6 +52,14 @@ bool CreateDirectoryA(const std::string& path);
 constexpr const char* kAdminsOnlySddl = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 // CreateDirectoryA with that access list; fails with 183 when anything is at path.
 bool CreateProtectedDirectoryA(const std::string& path);
+// Rights that change a file or a folder or what it holds: FILE_WRITE_DATA (add a file),
+// FILE_APPEND_DATA (add a folder), FILE_WRITE_EA, FILE_DELETE_CHILD, FILE_WRITE_ATTRIBUTES,
+// DELETE, WRITE_DAC, WRITE_OWNER, GENERIC_ALL, GENERIC_WRITE.
+constexpr Dword kFileChangeRights =
+    0x2 | 0x4 | 0x10 | 0x40 | 0x100 | 0x10000 | 0x40000 | 0x80000 | 0x10000000 | 0x40000000;
+// GetFileSecurityA for the owner and the access list of the entry at path; false with the last
+// error set (2 or 3 when it is missing).
+bool GetFileSecurityA(const std::string& path, ObjectSecurity& security);
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists);
 // Renames a file or a directory (with everything below it) on the same drive; fails with 183
 // when anything exists at `to`.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ObjectSecurity.h"
 #include "platform/Owned.h"
 #include "platform/Types.h"
 
@@ -67,25 +68,7 @@ inline constexpr const char* kAdminsOnlyKeySddl = "O:BAD:P(A;;KA;;;SY)(A;;KA;;;B
 Dword RegCreateProtectedKeyA(KeyHandle key, const char* subKey, Dword access, KeyHandle* result,
                              Dword* disposition);
 
-namespace sid {
-inline constexpr const char* System = "S-1-5-18";
-inline constexpr const char* Administrators = "S-1-5-32-544";
-inline constexpr const char* Users = "S-1-5-32-545";
-}  // namespace sid
-
-// A key's owner and the entries of its access list that allow rights on the key itself, SIDs in
-// their "S-1-..." form. Entries for subkeys alone and deny entries are left out, so reading the
-// allowed ones alone can only find more who may change the key, never fewer; an allowing entry
-// of another kind is given as the SID "?" with every right.
-struct KeySecurity {
-    struct Allowed {
-        std::string sid;
-        Dword rights = 0;
-    };
-    std::string owner;
-    bool noAccessList = false;  // a NULL access list: everyone may do anything
-    std::vector<Allowed> allowed;
-};
+using KeySecurity = ObjectSecurity;
 // RegGetKeySecurity for the owner and the access list; the key must be open with READ_CONTROL.
 Dword RegGetKeySecurity(KeyHandle key, KeySecurity& security);
 

@@ -27,21 +27,6 @@ bool Is(const std::optional<std::string>& port, const std::string& wanted) {
     return port && strcasecmp(port->c_str(), wanted.c_str()) == 0;
 }
 
-bool Administrative(const std::string& sid) {
-    return sid == sys::sid::System || sid == sys::sid::Administrators;
-}
-
-// Whether none but SYSTEM and Administrators may change the key or what it holds: its owner may
-// always rewrite its access list, so the owner must be one of them too.
-bool OnlyAdministratorsMayChange(const sys::KeySecurity& security) {
-    if (security.noAccessList || !Administrative(security.owner)) {
-        return false;
-    }
-    return std::none_of(security.allowed.begin(), security.allowed.end(), [](const auto& entry) {
-        return (entry.rights & kChangeRights) != 0 && !Administrative(entry.sid);
-    });
-}
-
 bool Write(const std::string& data) {
     sys::RegKey key;
     sys::Dword disposition = 0;
@@ -91,7 +76,7 @@ std::vector<Moved> Read(bool* refused) {
     // Judged on the handle the value is then read through: no key swapped in between.
     sys::KeySecurity security;
     if (sys::RegGetKeySecurity(key.Get(), security) != sys::err::Success ||
-        !OnlyAdministratorsMayChange(security)) {
+        !sys::OnlyAdministratorsMayChange(security, kChangeRights)) {
         if (refused != nullptr) {
             *refused = true;
         }

@@ -554,6 +554,35 @@ bool CreateProtectedDirectoryA(const std::string& path) {
     return MakeDirectory(path, true);
 }
 
+bool GetFileSecurityA(const std::string& path, ObjectSecurity& security) {
+    tr::Call trace("GetFileSecurityA", [&] { return tr::Q(path); });
+    auto entry = Enter("GetFileSecurityA", path);
+    if (!entry) {
+        return false;
+    }
+    constexpr Dword kFullAccess = 0x1F01FF;  // FILE_ALL_ACCESS
+    constexpr Dword kModify = 0x1301BF;      // what the root of C: lets users do below it
+    constexpr Dword kReadAndRun = 0x1200A9;  // FILE_GENERIC_READ | FILE_GENERIC_EXECUTE
+    const char* const kAuthenticatedUsers = "S-1-5-11";
+    // The drive keeps only whether users may change an entry: one they may is taken as made by
+    // a signed-in user, one they may not as made by an elevated administrator.
+    if (sim::detail::UsersMayWriteHost(entry->host)) {
+        security = {"S-1-5-21-1004336348-1177238915-682003330-1001",
+                    false,
+                    {{sid::System, kFullAccess},
+                     {sid::Administrators, kFullAccess},
+                     {kAuthenticatedUsers, kModify}}};
+    } else {
+        security = {sid::Administrators,
+                    false,
+                    {{sid::System, kFullAccess},
+                     {sid::Administrators, kFullAccess},
+                     {sid::Users, kReadAndRun}}};
+    }
+    trace.Out([&security] { return "owner=" + security.owner; });
+    return true;
+}
+
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
     tr::Call trace("CopyFileA",
                    [&] { return tr::Args(tr::Q(from), tr::Q(to), failIfExists ? "1" : "0"); });

@@ -3,7 +3,10 @@
 // windows.h first: sddl.h builds on it.
 #include <sddl.h>
 
+#include <vector>
+
 #include "platform/Files.h"
+#include "platform/win32/SecurityDescriptor.h"
 
 static_assert(sys::attr::Directory == FILE_ATTRIBUTE_DIRECTORY);
 static_assert(sys::attr::ReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
@@ -91,6 +94,28 @@ bool CreateProtectedDirectoryA(const std::string& path) {
     ::LocalFree(descriptor);
     ::SetLastError(error);
     return made != 0;
+}
+
+bool GetFileSecurityA(const std::string& path, ObjectSecurity& security) {
+    const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD size = 0;
+    // 122 (ERROR_INSUFFICIENT_BUFFER) with the size needed; anything else is the answer.
+    if (::GetFileSecurityA(path.c_str(), wanted, nullptr, 0, &size) ||
+        ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        if (::GetLastError() == ERROR_SUCCESS) {
+            ::SetLastError(ERROR_INVALID_DATA);
+        }
+        return false;
+    }
+    std::vector<BYTE> buffer(size);
+    if (!::GetFileSecurityA(path.c_str(), wanted, buffer.data(), size, &size)) {
+        return false;
+    }
+    const Dword error = detail::ReadSecurityDescriptor(buffer.data(), security);
+    if (error != ERROR_SUCCESS) {
+        ::SetLastError(error);
+    }
+    return error == ERROR_SUCCESS;
 }
 
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {

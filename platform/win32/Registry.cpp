@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Registry.h"
+#include "platform/win32/SecurityDescriptor.h"
 
 namespace sys {
 
@@ -97,18 +98,6 @@ Dword RegCreateProtectedKeyA(KeyHandle key, const char* subKey, Dword access, Ke
     return static_cast<Dword>(code);
 }
 
-namespace {
-std::string SidText(PSID sid) {
-    char* text = nullptr;
-    if (sid == nullptr || !::ConvertSidToStringSidA(sid, &text)) {
-        return "?";
-    }
-    std::string result(text);
-    ::LocalFree(text);
-    return result;
-}
-}  // namespace
-
 Dword RegGetKeySecurity(KeyHandle key, KeySecurity& security) {
     const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
     DWORD size = 0;
@@ -121,37 +110,7 @@ Dword RegGetKeySecurity(KeyHandle key, KeySecurity& security) {
     if (code != ERROR_SUCCESS) {
         return static_cast<Dword>(code);
     }
-    PSECURITY_DESCRIPTOR descriptor = buffer.data();
-    PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    BOOL present = FALSE;
-    PACL acl = nullptr;
-    if (!::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
-        !::GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted)) {
-        return ::GetLastError();
-    }
-    security = {};
-    security.owner = SidText(owner);
-    security.noAccessList = !present || acl == nullptr;
-    for (DWORD i = 0; !security.noAccessList && i < acl->AceCount; ++i) {
-        void* entry = nullptr;
-        if (!::GetAce(acl, i, &entry)) {
-            return ::GetLastError();
-        }
-        const auto* header = static_cast<const ACE_HEADER*>(entry);
-        if ((header->AceFlags & INHERIT_ONLY_ACE) != 0 ||
-            header->AceType == ACCESS_DENIED_ACE_TYPE || header->AceType == SYSTEM_AUDIT_ACE_TYPE ||
-            header->AceType == SYSTEM_MANDATORY_LABEL_ACE_TYPE) {
-            continue;
-        }
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) {
-            security.allowed.push_back({"?", 0xFFFFFFFF});
-            continue;
-        }
-        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
-        security.allowed.push_back({SidText(&allowed->SidStart), allowed->Mask});
-    }
-    return ERROR_SUCCESS;
+    return detail::ReadSecurityDescriptor(buffer.data(), security);
 }
 
 }  // namespace sys

@@ -349,6 +349,32 @@ TEST_F(FileTest, ProtectedDirectoryIsMadeOnceAndHoldsFiles) {
     EXPECT_TRUE(sys::RemoveDirectoryA(dir));
 }
 
+// What makes a killed run's trees recognisable as its own: the protective list, owned by
+// Administrators, kept by a folder moved out of it; a folder made elsewhere is not so protected.
+TEST_F(FileTest, ProtectedDirectoryAndWhatMovesOutOfItOnlyAdministratorsMayChange) {
+    WINE_DIFFERS(
+        "Wine keeps no access list of a folder's own: it reports the Unix user "
+        "(S-1-5-21-0-0-0-1000) as the owner and a list made from the mode bits");
+    const std::string dir = At("protected");
+    ASSERT_TRUE(sys::CreateProtectedDirectoryA(dir));
+    ASSERT_TRUE(sys::CreateDirectoryA(dir + "\\inner"));
+    ASSERT_TRUE(sys::MoveFileA(dir + "\\inner", At("moved")));
+    ASSERT_TRUE(sys::CreateDirectoryA(At("plain")));
+    for (const std::string& path : {dir, At("moved"), At("plain")}) {
+        sys::ObjectSecurity security;
+        ASSERT_TRUE(sys::GetFileSecurityA(path, security)) << path;
+        EXPECT_EQ(sys::OnlyAdministratorsMayChange(security, sys::kFileChangeRights),
+                  path != At("plain"))
+            << path << " owner " << security.owner;
+    }
+    sys::ObjectSecurity security;
+    EXPECT_EQ(ErrorOf([&] { return sys::GetFileSecurityA(At("missing"), security); }),
+              sys::err::FileNotFound);
+    EXPECT_TRUE(sys::RemoveDirectoryA(At("moved")));
+    EXPECT_TRUE(sys::RemoveDirectoryA(At("plain")));
+    EXPECT_TRUE(sys::RemoveDirectoryA(dir));
+}
+
 }  // namespace
 
 namespace {

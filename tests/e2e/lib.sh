@@ -5,7 +5,17 @@
 
 E2E_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 E2E_CACHE=${THERMAL_CACHE:-/var/cache/thermal-setup}
-E2E_BUILD=${E2E_BUILD:-$E2E_REPO/build/win32}
+# A kernel without 32-bit programs runs neither Wine's 32-bit loader nor a 32-bit Windows. There
+# (E2E_WINE64_ONLY=1) `wine` is the 64-bit loader, every prefix a 64-bit Windows, and the x86_64
+# build the program under test: the i686 product's place is taken by its 64-bit twin.
+E2E_WINE64_ONLY=${E2E_WINE64_ONLY:-0}
+if ((E2E_WINE64_ONLY)); then
+    E2E_BUILD=${E2E_BUILD:-$E2E_REPO/build/win64}
+    E2E_DRIVER_ENV="Windows x64" # the environment the installer adds its drivers for
+else
+    E2E_BUILD=${E2E_BUILD:-$E2E_REPO/build/win32}
+    E2E_DRIVER_ENV="Windows NT x86"
+fi
 E2E_PROBE=${E2E_PROBE:-$E2E_BUILD/tests/e2e/probe/uiprobe.exe}
 E2E_ARTIFACTS=${E2E_ARTIFACTS:-$E2E_REPO/build/artifacts}
 # Per-run prefix copies are 1.3 GB: keep them out of /tmp, which may be a small tmpfs.
@@ -15,6 +25,20 @@ E2E_SERVER_TIMEOUT=${E2E_SERVER_TIMEOUT:-60}
 e2e_passed=0
 e2e_failed=0
 _e2e_cleanups=()
+
+if ((E2E_WINE64_ONLY)); then
+    # Debian's `wine` script takes the 32-bit loader whenever it is installed; winepath and
+    # wineboot go through `wine-stable`.
+    mkdir -p "$E2E_CACHE/wine64-bin"
+    for _e2e_loader in wine wine-stable; do
+        # Renamed into place: another run may be starting it this moment.
+        printf '#!/bin/sh\nWINELOADER=/usr/lib/wine/wine64 exec /usr/lib/wine/wine64 "$@"\n' \
+            >"$E2E_CACHE/wine64-bin/.$_e2e_loader.$$"
+        chmod +x "$E2E_CACHE/wine64-bin/.$_e2e_loader.$$"
+        mv -f "$E2E_CACHE/wine64-bin/.$_e2e_loader.$$" "$E2E_CACHE/wine64-bin/$_e2e_loader"
+    done
+    [[ ":$PATH:" == *":$E2E_CACHE/wine64-bin:"* ]] || export PATH=$E2E_CACHE/wine64-bin:$PATH
+fi
 
 pass() {
     e2e_passed=$((e2e_passed + 1))
@@ -149,8 +173,11 @@ _e2e_server_in() {
 # size and kept outside the checkout. win64 (the default) is a 64-bit Windows; win32 a 32-bit one.
 e2e_template_prefix() {
     local arch=${1:-win64} template
+    ((E2E_WINE64_ONLY)) && arch=win64
     template=$E2E_CACHE/wineprefix-$(e2e_wine_version)
     [[ $arch == win64 ]] || template+=-$arch
+    # Prepared without WOW64's 32-bit half: not the prefix a full Wine makes.
+    ((E2E_WINE64_ONLY)) && template+=-64only
     if [[ -f "$template/.complete" ]]; then
         E2E_TEMPLATE=$template
         return 0

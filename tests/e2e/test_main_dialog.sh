@@ -36,15 +36,7 @@ e2e_prefix || {
     exit 1
 }
 
-# What the clean-up must remove, in place before the program starts.
 drive_c=$E2E_DRIVE_C
-mkdir -p "$drive_c/Barcode/x86" "$drive_c/Ticket/x64"
-echo stub >"$drive_c/Barcode/x86/a.dll"
-echo stub >"$drive_c/Ticket/x64/b.gpd"
-printf '[First]\r\nPrintName1=E2E Receipt One\r\nPrintName2=E2E Receipt Two\r\n[Second]\r\nPrintName1=E2E Label\r\n' \
-    >"$drive_c/DriverName.cfg"
-cp "$drive_c/DriverName.cfg" "$E2E_WORK/placed.cfg"
-
 run=$E2E_WORK/run
 e2e_stage_run_dir "$run"
 unpacks=0
@@ -54,6 +46,14 @@ if ((E2E_HAVE_PACKAGE && E2E_HAVE_DLL)); then
 else
     note "DriverData.Drv or 7-zip32.dll not built: the package checks are skipped;" \
         "the driver list is checked against the catalogue placed on drive C"
+    # What the clean-up must remove, in place before the program starts. With a package the
+    # run places them itself: folders there before it that are not its own it refuses to touch.
+    mkdir -p "$drive_c/Barcode/x86" "$drive_c/Ticket/x64"
+    echo stub >"$drive_c/Barcode/x86/a.dll"
+    echo stub >"$drive_c/Ticket/x64/b.gpd"
+    printf '[First]\r\nPrintName1=E2E Receipt One\r\nPrintName2=E2E Receipt Two\r\n[Second]\r\nPrintName1=E2E Label\r\n' \
+        >"$drive_c/DriverName.cfg"
+    cp "$drive_c/DriverName.cfg" "$E2E_WORK/placed.cfg"
 fi
 
 (cd "$run" && exec env WINEDEBUG=-all timeout -k 5 300 wine DriverInstaller.exe) \

@@ -20,7 +20,10 @@ IDC_INSTALL=$(e2e_id IDC_INSTALL)
 
 e2e_installer_setup win32 "$FLOW_SPOOLQ"
 run=$E2E_RUN
+# The monitor module the label installation copies: on a 64-bit Windows the 64-bit one, into
+# SysWOW64 as the i686 product puts it there.
 module=$E2E_DRIVE_C/windows/system32/qlvMONNT.dll
+((E2E_WINE64_ONLY)) && module=$E2E_DRIVE_C/windows/syswow64/qlvMON64.dll
 
 # install_printer <model> <printer>: one installation through the window on LPT1:, ended by &Finish.
 install_printer() {
@@ -56,7 +59,7 @@ remove() {
     check "/remove \"$printer\" $* exits $want (status $rc)" test "$rc" = $((want & 255))
 }
 
-state() { flow_spoolq monitors drivers printers >"$1"; }
+state() { flow_spoolq monitors drivers="$E2E_DRIVER_ENV" printers >"$1"; }
 has_printer() { test -n "$(e2e_field "$1" printer 2 "$2")"; }
 has_driver() { test -n "$(e2e_field "$1" driver 2 "$2")"; }
 has_monitor() { test -n "$(e2e_field "$1" monitor 2 "$MONITOR")"; }
@@ -85,7 +88,7 @@ sed 's/^/after the label: /' "$s"
 check "label printer removed" eval '! has_printer "$s" "$LABEL"'
 check "label driver removed" eval '! has_driver "$s" "$LABEL_MODEL"'
 check "\"$MONITOR\" removed" eval '! has_monitor "$s"'
-check "qlvMONNT.dll removed from system32" test ! -e "$module"
+check "${module##*/} removed from the system" test ! -e "$module"
 check "the receipt printer and driver stay" eval 'has_printer "$s" "$RECEIPT_2" && has_driver "$s" "$RECEIPT_MODEL"'
 
 s=$E2E_WORK/receipt2.txt

@@ -26,7 +26,11 @@ check "SERIALCOMM lists COM5 and COM6" \
 
 run=$E2E_DRIVE_C/serial
 mkdir -p "$run"
-for arch in i686 x86_64; do
+# The one-size checks run the product's word size: i686, or x86_64 where 32-bit cannot run.
+arches=(i686 x86_64)
+((E2E_WINE64_ONLY)) && arches=(x86_64)
+main=${arches[0]}
+for arch in "${arches[@]}"; do
     "$arch-w64-mingw32-gcc" -O2 -Wall -Wextra -Werror -o "$run/serialcheck-$arch.exe" \
         "$here/serialcheck/serialcheck.c" || e2e_give_up "cannot build serialcheck for $arch"
 done
@@ -42,7 +46,7 @@ serialcheck() {
 
 # A receipt printer on COM5 that answers at any rate.
 serial_start_printer COM5 --probe 100401 --reply 12 --delay 20 || e2e_give_up "no printer on COM5"
-for arch in i686 x86_64; do
+for arch in "${arches[@]}"; do
     serialcheck "$arch" COM5 19200 100401 3000
     check "$arch: the printer on COM5 answers the status request with 12" \
         grep -qx 'reply 12' <<<"$out"
@@ -50,22 +54,22 @@ for arch in i686 x86_64; do
 done
 
 # Without the shim Wine's WaitCommEvent on a pty ends at once with 995: the shim is what works.
-(cd "$run" && e2e_wine 60 serialcheck-i686.exe COM5 19200 100401 3000 >"$E2E_WORK/noshim.txt" 2>&1)
+(cd "$run" && e2e_wine 60 "serialcheck-$main.exe" COM5 19200 100401 3000 >"$E2E_WORK/noshim.txt" 2>&1)
 note "without the shim: $(tr -d '\r' <"$E2E_WORK/noshim.txt" | tr '\n' ' ')"
 
 # A label printer on COM6 that answers a several-byte reply only at 9600.
 serial_start_printer COM6 --probe 1b213f --reply 1d0a --delay 50 --baud 9600 ||
     e2e_give_up "no printer on COM6"
-serialcheck i686 COM6 9600 1b213f 3000
+serialcheck "$main" COM6 9600 1b213f 3000
 check "the label printer on COM6 answers at 9600 with both bytes" grep -qx 'reply 1d 0a' <<<"$out"
-serialcheck i686 COM6 19200 1b213f 1500
+serialcheck "$main" COM6 19200 1b213f 1500
 if serial_printer_log COM6 | grep -qx 'probe at 19200'; then
     check "SetCommState's rate reaches the pty: at 19200 the label printer stays silent" \
         grep -qx 'no reply' <<<"$out"
 else
     fail "the pty did not run at the rate SetCommState set; the printer saw: $(serial_printer_log COM6 | tr '\n' ' ')"
 fi
-serialcheck i686 COM7 9600 100401 500
+serialcheck "$main" COM7 9600 100401 500
 check "COM7 is no port: CreateFileA fails with 2" grep -qx 'error CreateFileA 2' <<<"$out"
 
 # The serial conformance cases against COM5, its printer answering 0x10 0x04 0x01 with 0x12.

@@ -495,6 +495,27 @@ TEST_F(RealArchiverTest, FolderThatWasThereIsNeverEnteredAndStopsTheUnpack) {
     EXPECT_EQ(DriveC(), before);
 }
 
+// A killed run leaves its placed trees behind, with the staging folder's access list: only
+// administrators may change them, so the next start removes them and unpacks afresh.
+TEST_F(RealArchiverTest, AKilledRunsOwnTreesGiveWayToTheNextUnpack) {
+    MakePackage({{"Ticket/x86/OLD.GPD", "old"},
+                 {"Barcode/Common/THERMAL.chm", "old help"},
+                 {"DriverName.cfg", "[Old]\r\nPrintName1=Old\r\n"}});
+    ArchiveExtractor killed;
+    ASSERT_NE(catalog::UnpackConfined(killed, kArchive), catalog::kRefused);
+    ASSERT_FALSE(sim::UserMayWrite("C:\\Ticket\\x86\\OLD.GPD"));
+    std::filesystem::remove_all(staging_);  // 7z a adds to an archive that exists
+    MakePackage({{"Ticket/x86/NEW.GPD", "new"},
+                 {"Barcode/Common/THERMAL.chm", "new help"},
+                 {"DriverName.cfg", "[New]\r\nPrintName1=New\r\n"}});
+    ArchiveExtractor next;
+    EXPECT_NE(catalog::UnpackConfined(next, kArchive), catalog::kRefused) << next.Refused();
+    EXPECT_EQ(DriveC(), (Paths{"Barcode", "Barcode/Common", "Barcode/Common/THERMAL.chm",
+                               "DriverName.cfg", "Ticket", "Ticket/x86", "Ticket/x86/NEW.GPD"}));
+    EXPECT_EQ(Read("C:\\Barcode\\Common\\THERMAL.chm"), "new help");
+    EXPECT_TRUE(next.Foreign().empty());
+}
+
 TEST_F(RealArchiverTest, RefusalIsShownAndTheUsersFolderOutlivesTheWindow) {
     ASSERT_TRUE(sim::UserMakeDirectory("C:\\Barcode"));
     ASSERT_TRUE(sim::UserWriteFile("C:\\Barcode\\mine.txt", "mine"));
