@@ -2,6 +2,7 @@
 #include "app/InstallerApp.h"
 
 #include "app/CommandLine.h"
+#include "app/ExitCodes.h"
 #include "app/InstallDialog.h"
 #include "app/InstallLog.h"
 #include "app/Remove.h"
@@ -56,13 +57,13 @@ int RunInstaller(const std::string& arguments) {
             sys::WriteConsoleText(line.error + "\r\n\r\n");
         }
         sys::WriteConsoleText(UsageText());
-        log.Line("Result: " + std::to_string(unattended::kBadCommandLine));
-        return unattended::kBadCommandLine;
+        log.Line("Result: " + std::to_string(exitcode::kBadCommandLine));
+        return exitcode::kBadCommandLine;
     }
     // Both move printers an open installer may be working on: one at a time with it.
     if (line.repair || line.remove) {
         install::SingleInstance instance;
-        int result = unattended::kAnotherRunning;
+        int result = exitcode::kAnotherRunning;
         if (!instance.Claim() ||
             (!instance.HoldsFiles() && !instance.WaitForFiles(install::kCloseWait))) {
             log.Line("Another installation is running");
@@ -75,15 +76,15 @@ int RunInstaller(const std::string& arguments) {
     }
     if (!line.quiet) {
         InstallerApp app(&log);
-        const int result = app.InitInstance() ? 0 : unattended::kAnotherRunning;
+        const int result = app.InitInstance() ? 0 : exitcode::kAnotherRunning;
         log.Line("Result: " + std::to_string(result));
         return result;
     }
     install::SingleInstance instance;
     if (!instance.Claim()) {
         log.Line("Another installation is running");
-        log.Line("Result: " + std::to_string(unattended::kAnotherRunning));
-        return unattended::kAnotherRunning;
+        log.Line("Result: " + std::to_string(exitcode::kAnotherRunning));
+        return exitcode::kAnotherRunning;
     }
     // Another installer's clean-up would remove what this one unpacks.
     if (!instance.HoldsFiles()) {

@@ -4,12 +4,14 @@
 
 #include <string>
 
+#include "app/ExitCodes.h"
+
 class InstallLog;
 
 namespace uninstall {
 
-inline constexpr int kDeclined = 1602;      // ERROR_INSTALL_USEREXIT: No in the confirmation
-inline constexpr int kBadCommandLine = 87;  // ERROR_INVALID_PARAMETER: /remove without a name
+inline constexpr int kDeclined = exitcode::kUserExit;              // No in the confirmation
+inline constexpr int kBadCommandLine = exitcode::kBadCommandLine;  // /remove without a name
 
 // Without quiet: a confirmation box, then a box with the result; with quiet nothing is shown.
 // 0 removed, 1605 no such printer, 1603 something stayed (named in the log and the box),

@@ -4,16 +4,17 @@
 
 #include <string>
 
+#include "app/ExitCodes.h"
+
 class InstallLog;
 
 namespace unattended {
 
-// Windows Installer's conventions.
-inline constexpr int kInstalled = 0;
-inline constexpr int kBadCommandLine = 87;
-inline constexpr int kGivenUp = 1602;
-inline constexpr int kFailed = 1603;
-inline constexpr int kAnotherRunning = 1618;
+inline constexpr int kInstalled = exitcode::kDone;
+inline constexpr int kBadCommandLine = exitcode::kBadCommandLine;
+inline constexpr int kGivenUp = exitcode::kUserExit;
+inline constexpr int kFailed = exitcode::kFailed;
+inline constexpr int kAnotherRunning = exitcode::kAnotherRunning;
 
 struct Options {
     std::string model;        // the display name, as in the driver list
