@@ -350,7 +350,7 @@ TEST_F(FileTest, ProtectedDirectoryIsMadeOnceAndHoldsFiles) {
 }
 
 // What makes a killed run's trees recognisable as its own: the protective list, owned by
-// Administrators, kept by a folder moved out of it; a folder made elsewhere is not so protected.
+// Administrators, kept by a folder moved out of it.
 TEST_F(FileTest, ProtectedDirectoryAndWhatMovesOutOfItOnlyAdministratorsMayChange) {
     WINE_DIFFERS(
         "Wine keeps no access list of a folder's own: it reports the Unix user "
@@ -359,20 +359,29 @@ TEST_F(FileTest, ProtectedDirectoryAndWhatMovesOutOfItOnlyAdministratorsMayChang
     ASSERT_TRUE(sys::CreateProtectedDirectoryA(dir));
     ASSERT_TRUE(sys::CreateDirectoryA(dir + "\\inner"));
     ASSERT_TRUE(sys::MoveFileA(dir + "\\inner", At("moved")));
-    ASSERT_TRUE(sys::CreateDirectoryA(At("plain")));
-    for (const std::string& path : {dir, At("moved"), At("plain")}) {
+    for (const std::string& path : {dir, At("moved")}) {
         sys::ObjectSecurity security;
         ASSERT_TRUE(sys::GetFileSecurityA(path, security)) << path;
-        EXPECT_EQ(sys::OnlyAdministratorsMayChange(security, sys::kFileChangeRights),
-                  path != At("plain"))
+        EXPECT_TRUE(sys::OnlyAdministratorsMayChange(security, sys::kFileChangeRights))
             << path << " owner " << security.owner;
     }
+    EXPECT_TRUE(sys::RemoveDirectoryA(At("moved")));
+    EXPECT_TRUE(sys::RemoveDirectoryA(dir));
+}
+
+// A folder made without a list of its own is not so protected; a missing one has none.
+TEST_F(FileTest, PlainDirectoryOthersMayChangeAndAMissingOneHasNoSecurity) {
+    ASSERT_TRUE(sys::CreateDirectoryA(At("plain")));
     sys::ObjectSecurity security;
+    ASSERT_TRUE(sys::GetFileSecurityA(At("plain"), security));
+    EXPECT_FALSE(security.owner.empty());
+    EXPECT_FALSE(sys::OnlyAdministratorsMayChange(security, sys::kFileChangeRights))
+        << "owner " << security.owner;
     EXPECT_EQ(ErrorOf([&] { return sys::GetFileSecurityA(At("missing"), security); }),
               sys::err::FileNotFound);
-    EXPECT_TRUE(sys::RemoveDirectoryA(At("moved")));
+    EXPECT_EQ(ErrorOf([&] { return sys::GetFileSecurityA(At("missing\\plain"), security); }),
+              sys::err::PathNotFound);
     EXPECT_TRUE(sys::RemoveDirectoryA(At("plain")));
-    EXPECT_TRUE(sys::RemoveDirectoryA(dir));
 }
 
 }  // namespace

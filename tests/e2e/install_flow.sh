@@ -11,12 +11,14 @@ readonly FLOW_ROW_PARALLEL=2
 
 flow_spoolq() { e2e_wine 60 "$FLOW_SPOOLQ" "$@" </dev/null; }
 
-# flow_start <run dir> <log>: the installer from its directory; FLOW_APP is its process.
+# flow_start <run dir> <log>: the installer from its directory, with FLOW_PRELOAD (the serial
+# shim, for a search) preloaded when set; FLOW_APP is its process.
 flow_start() {
     # Windows always has this key (it holds the default printer); a fresh prefix does not.
     e2e_wine 60 reg add 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /f \
         </dev/null >/dev/null 2>&1
-    (cd "$1" && exec env WINEDEBUG=-all timeout -k 5 300 wine DriverInstaller.exe) >"$2" 2>&1 &
+    (cd "$1" && exec env LD_PRELOAD="${FLOW_PRELOAD:-}" WINEDEBUG=-all timeout -k 5 300 \
+        wine DriverInstaller.exe) >"$2" 2>&1 &
     FLOW_APP=$!
     e2e_on_exit "kill $FLOW_APP 2>/dev/null"
 }

@@ -12,6 +12,17 @@ E2E_WINE64_ONLY=${E2E_WINE64_ONLY:-0}
 if ((E2E_WINE64_ONLY)); then
     E2E_BUILD=${E2E_BUILD:-$E2E_REPO/build/win64}
     E2E_DRIVER_ENV="Windows x64" # the environment the installer adds its drivers for
+    # Debian's `wine` script takes the 32-bit loader whenever it is installed; winepath and
+    # wineboot go through `wine-stable`.
+    mkdir -p "$E2E_CACHE/wine64-bin"
+    for _e2e_loader in wine wine-stable; do
+        # Renamed into place: another run may be starting it this moment.
+        printf '#!/bin/sh\nWINELOADER=/usr/lib/wine/wine64 exec /usr/lib/wine/wine64 "$@"\n' \
+            >"$E2E_CACHE/wine64-bin/.$_e2e_loader.$$"
+        chmod +x "$E2E_CACHE/wine64-bin/.$_e2e_loader.$$"
+        mv -f "$E2E_CACHE/wine64-bin/.$_e2e_loader.$$" "$E2E_CACHE/wine64-bin/$_e2e_loader"
+    done
+    [[ ":$PATH:" == *":$E2E_CACHE/wine64-bin:"* ]] || export PATH=$E2E_CACHE/wine64-bin:$PATH
 else
     E2E_BUILD=${E2E_BUILD:-$E2E_REPO/build/win32}
     E2E_DRIVER_ENV="Windows NT x86"
@@ -25,20 +36,6 @@ E2E_SERVER_TIMEOUT=${E2E_SERVER_TIMEOUT:-60}
 e2e_passed=0
 e2e_failed=0
 _e2e_cleanups=()
-
-if ((E2E_WINE64_ONLY)); then
-    # Debian's `wine` script takes the 32-bit loader whenever it is installed; winepath and
-    # wineboot go through `wine-stable`.
-    mkdir -p "$E2E_CACHE/wine64-bin"
-    for _e2e_loader in wine wine-stable; do
-        # Renamed into place: another run may be starting it this moment.
-        printf '#!/bin/sh\nWINELOADER=/usr/lib/wine/wine64 exec /usr/lib/wine/wine64 "$@"\n' \
-            >"$E2E_CACHE/wine64-bin/.$_e2e_loader.$$"
-        chmod +x "$E2E_CACHE/wine64-bin/.$_e2e_loader.$$"
-        mv -f "$E2E_CACHE/wine64-bin/.$_e2e_loader.$$" "$E2E_CACHE/wine64-bin/$_e2e_loader"
-    done
-    [[ ":$PATH:" == *":$E2E_CACHE/wine64-bin:"* ]] || export PATH=$E2E_CACHE/wine64-bin:$PATH
-fi
 
 pass() {
     e2e_passed=$((e2e_passed + 1))

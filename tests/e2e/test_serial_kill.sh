@@ -46,13 +46,6 @@ spooler_port() {
     flow_spoolq printers >"$E2E_WORK/printers.txt"
     e2e_field "$E2E_WORK/printers.txt" printer 3 "$1"
 }
-# start_installer <log>: the window, with the shim the serial search needs; FLOW_APP is its process.
-start_installer() {
-    (cd "$run" && exec env LD_PRELOAD="$SERIAL_PRELOAD" WINEDEBUG=-all timeout -k 5 300 \
-        wine DriverInstaller.exe) >"$1" 2>&1 &
-    FLOW_APP=$!
-    e2e_on_exit "kill $FLOW_APP 2>/dev/null"
-}
 journal() { e2e_wine 60 reg query "$JOURNAL_KEY" /v SerialJournal </dev/null 2>/dev/null | tr -d '\r'; }
 
 # --- The other printer: installed unattended, then put on COM1: as a technician's would be ---
@@ -64,7 +57,8 @@ e2e_wine 60 reg add "$PRINTERS_KEY\\$OTHER" /v Port /t REG_SZ /d COM1: /f </dev/
 check "before: the other printer is on COM1: in the spooler" test "$(spooler_port "$OTHER")" = COM1:
 
 # --- The serial search, killed while it checks a port ---
-start_installer "$E2E_WORK/first.log"
+FLOW_PRELOAD=$SERIAL_PRELOAD
+flow_start "$run" "$E2E_WORK/first.log"
 first=$FLOW_APP
 flow_ready "$READY_MS" >/dev/null || e2e_give_up "&Install not enabled"
 e2e_probe settext "$FLOW_MAIN" "$IDC_PRINTER_NAME" "$PRINTER" || e2e_give_up "could not type the name"
@@ -94,7 +88,7 @@ pass "the installer's Wine process was killed"
 check "after the kill: the other printer is still on LPT1:" test "$(key_port "$OTHER")" = LPT1:
 
 # --- Started again: the other printer has its port back before &Install is enabled ---
-start_installer "$E2E_WORK/second.log"
+flow_start "$run" "$E2E_WORK/second.log"
 flow_ready "$READY_MS" >/dev/null || { e2e_screenshot kill-second-not-ready; e2e_give_up "&Install not enabled the second time"; }
 status=$(e2e_probe text "$FLOW_MAIN" "$IDC_STATUS")
 check "the status says the printer got its port back ($status)" grep -qF "$OTHER (COM1:)" <<<"$status"
